@@ -25,16 +25,36 @@ namespace {
 
 void RunOp(RecordReader& r, TStream& s, uint8_t op) {
   switch (op % 14) {
-    case 0: r.I32(); break;
-    case 1: r.I16(); break;
-    case 2: r.U8(); break;
-    case 3: r.I64(); break;
-    case 4: r.Bool(); break;
-    case 5: r.Double(); break;
-    case 6: r.Extended(); break;
-    case 7: r.String(); break;
-    case 8: r.Bytes(r.I32()); break;
-    case 9: r.Skip(r.I32()); break;
+    case 0:
+      r.I32();
+      break;
+    case 1:
+      r.I16();
+      break;
+    case 2:
+      r.U8();
+      break;
+    case 3:
+      r.I64();
+      break;
+    case 4:
+      r.Bool();
+      break;
+    case 5:
+      r.Double();
+      break;
+    case 6:
+      r.Extended();
+      break;
+    case 7:
+      r.String();
+      break;
+    case 8:
+      r.Bytes(r.I32());
+      break;
+    case 9:
+      r.Skip(r.I32());
+      break;
     case 10: {
       const int32_t n = r.Count(1 + op / 14);
       for (int32_t i = 0; i < n; ++i) r.U8();
@@ -45,8 +65,12 @@ void RunOp(RecordReader& r, TStream& s, uint8_t op) {
       a.LoadFromStream(s);
       break;
     }
-    case 12: ReadString(s); break;
-    case 13: r.Text(r.I16()); break;
+    case 12:
+      ReadString(s);
+      break;
+    case 13:
+      r.Text(r.I16());
+      break;
   }
 }
 

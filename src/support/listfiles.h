@@ -34,12 +34,12 @@ inline constexpr uint32_t kFaDirectory = 0x10;
 inline constexpr uint32_t kFaArchive = 0x20;
 
 struct ListFilesOptions {
-  uint32_t attributes = 0;     // bits asked for (kFa...)
+  uint32_t attributes = 0;      // bits asked for (kFa...)
   bool takePlainFiles = false;  // also list files with none of the attributes
   std::string extension;        // with the dot, compared ignoring ASCII case; empty: any
   bool clearAttributes = false;
-  bool markFolders = false;     // a folder's path gets a trailing '/'
-  bool recurse = false;         // subfolders are listed too, always with marked folders
+  bool markFolders = false;  // a folder's path gets a trailing '/'
+  bool recurse = false;      // subfolders are listed too, always with marked folders
   bool clearListFirst = false;
 };
 

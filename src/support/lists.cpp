@@ -58,8 +58,7 @@ int TExtendedList::IndexOf(double x) const {
 void TExtendedList::Sort(bool descending) {
   // The three-way comparison calls NaN equal to everything, which is no ordering at all and
   // lets a sort run off its range; NaNs are set aside first.
-  const auto numbers_end =
-      std::stable_partition(items_.begin(), items_.end(), [](double x) { return !std::isnan(x); });
+  const auto numbers_end = std::stable_partition(items_.begin(), items_.end(), [](double x) { return !std::isnan(x); });
   if (descending) {
     std::stable_sort(items_.begin(), numbers_end, [](double a, double b) { return a > b; });
   } else {

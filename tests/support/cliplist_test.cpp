@@ -125,13 +125,13 @@ TEST(WorkArea, CutsTheTaskBarOnlyFromASingleScreen) {
     TRect virtualScreen, taskBar, expected;
   };
   const Case cases[] = {
-      {screen, {0, 1040, 1920, 1080}, {0, 0, 1920, 1040}},   // bottom
-      {screen, {0, 0, 1920, 40}, {0, 40, 1920, 1080}},       // top
-      {screen, {0, 0, 60, 1080}, {60, 0, 1920, 1080}},       // left
-      {screen, {1860, 0, 1920, 1080}, {0, 0, 1860, 1080}},   // right
-      {screen, {-2, 1040, 1922, 1082}, {0, 0, 1920, 1040}},  // overhanging a little
-      {screen, {100, 1040, 1000, 1080}, screen},             // not a whole side
-      {screen, {}, screen},                                  // no task bar
+      {screen, {0, 1040, 1920, 1080}, {0, 0, 1920, 1040}},                      // bottom
+      {screen, {0, 0, 1920, 40}, {0, 40, 1920, 1080}},                          // top
+      {screen, {0, 0, 60, 1080}, {60, 0, 1920, 1080}},                          // left
+      {screen, {1860, 0, 1920, 1080}, {0, 0, 1860, 1080}},                      // right
+      {screen, {-2, 1040, 1922, 1082}, {0, 0, 1920, 1040}},                     // overhanging a little
+      {screen, {100, 1040, 1000, 1080}, screen},                                // not a whole side
+      {screen, {}, screen},                                                     // no task bar
       {{-1920, 0, 1920, 1080}, {0, 1040, 1920, 1080}, {-1920, 0, 1920, 1080}},  // two screens
   };
   for (const auto& c : cases) {

@@ -18,13 +18,13 @@ TEST(NameHash, ShortNames) {
       {"", 0},
       {"A", 16},
       {"a", 16},
-      {"ab", 226},           // 32 + 0x61 + 0x61
-      {"AB", 226},           // lowered first
+      {"ab", 226},  // 32 + 0x61 + 0x61
+      {"AB", 226},  // lowered first
       {"abc", (48 + 'a' + 'b') & 0xFF},
-      {"\x83" "A", (32 + 0x83 + 0x83) & 0xFF},    // b[n-2] is a lead byte
-      {"\x83" "Ax", (48 + 0x83 + 0x41) & 0xFF},   // trail byte 'A' is not lowered
-      {"x\x83" "A", (48 + 'x' + 0x83) & 0xFF},
-      {"Q\x83\x5C" "Zz", (80 + 'q' + 'z') & 0xFF},  // b[n-2] is a single-byte 'Z'
+      {"\x83\x41", (32 + 0x83 + 0x83) & 0xFF},   // b[n-2] is a lead byte
+      {"\x83\x41x", (48 + 0x83 + 0x41) & 0xFF},  // trail byte 'A' is not lowered
+      {"x\x83\x41", (48 + 'x' + 0x83) & 0xFF},
+      {"Q\x83\x5CZz", (80 + 'q' + 'z') & 0xFF},  // b[n-2] is a single-byte 'Z'
   };
   for (const auto& c : cases) EXPECT_EQ(THashCollection::NameHash(c.name), c.hash) << c.name;
 }

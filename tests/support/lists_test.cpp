@@ -129,11 +129,11 @@ TEST(ArrayString, RoundTripAndEmptyOutsideRange) {
 
 TEST(ArrayString, HostileCountsAndTruncationRaise) {
   const std::vector<std::vector<uint8_t>> bad = {
-      testkit::Bytes{}.i32(-1).b,                   // negative count
-      testkit::Bytes{}.i32(0x7FFFFFFF).b,           // count far beyond the bytes
-      testkit::Bytes{}.i32(3).i32(0).i32(0).b,      // 3 strings need 12 bytes at least
+      testkit::Bytes{}.i32(-1).b,                    // negative count
+      testkit::Bytes{}.i32(0x7FFFFFFF).b,            // count far beyond the bytes
+      testkit::Bytes{}.i32(3).i32(0).i32(0).b,       // 3 strings need 12 bytes at least
       testkit::Bytes{}.i32(1).i32(10).raw("abc").b,  // string cut short
-      testkit::Bytes{}.i16(1).b,                    // count cut short
+      testkit::Bytes{}.i16(1).b,                     // count cut short
   };
   for (const auto& bytes : bad) {
     TKoMemoryStream s(bytes);

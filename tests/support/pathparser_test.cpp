@@ -48,8 +48,8 @@ TEST(PathParser, ResolveRelative) {
   };
   const Case cases[] = {
       {"..\\..\\x", "C:\\A\\B\\C\\", "C:\\A\\x"},
-      {"..\\x", "c:\\a\\b\\", "C:\\A\\x"},            // upper-cased by parsing
-      {"..\\..\\..\\..\\x", "C:\\A\\", "..\\..\\x"},  // runs out of components
+      {"..\\x", "c:\\a\\b\\", "C:\\A\\x"},               // upper-cased by parsing
+      {"..\\..\\..\\..\\x", "C:\\A\\", "..\\..\\x"},     // runs out of components
       {"x\\y.txt", "c:\\base\\", "c:\\base\\x\\y.txt"},  // kept as given
       {"x", "", "x"},
       {"\\abs", "C:\\A\\", "\\abs"},

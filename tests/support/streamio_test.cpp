@@ -17,7 +17,7 @@ TEST(StreamIo, FieldsInStoredLayout) {
   WriteInt16(s, 0x1234);
   WriteByte(s, 0xAB);
   WritePair(s, 1, 0x7FFFFFFF);
-  WriteString(s, "\x83\x5C" "ab");
+  WriteString(s, "\x83\x5Cxy");
   WriteString(s, "");
   WriteDouble(s, 0.5);
   WriteExtended(s, -1.0);
@@ -27,7 +27,7 @@ TEST(StreamIo, FieldsInStoredLayout) {
                             .u8(0xAB)
                             .i32(1)
                             .i32(0x7FFFFFFF)
-                            .str("\x83\x5C" "ab")
+                            .str("\x83\x5Cxy")
                             .i32(0)
                             .raw(std::string("\0\0\0\0\0\0\xE0\x3F", 8))
                             .raw(std::string("\0\0\0\0\0\0\0\x80\xFF\xBF", 10))
@@ -42,7 +42,7 @@ TEST(StreamIo, FieldsInStoredLayout) {
   ReadPair(s, a, b);
   EXPECT_EQ(a, 1);
   EXPECT_EQ(b, 0x7FFFFFFF);
-  EXPECT_EQ(ReadString(s), "\x83\x5C" "ab");
+  EXPECT_EQ(ReadString(s), "\x83\x5Cxy");
   EXPECT_EQ(ReadString(s), "");
   EXPECT_EQ(ReadDouble(s), 0.5);
   EXPECT_EQ(ReadExtended(s), -1.0);

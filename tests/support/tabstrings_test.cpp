@@ -19,13 +19,13 @@ TEST(TabStrings, SplitsAtTheSeparator) {
       {"", {}},
       {"a", {"a"}},
       {"a\tb\tc", {"a", "b", "c"}},
-      {"a\t\tb", {"a", "", "b"}},       // adjacent separators: an empty field between
-      {"a\tb\t", {"a", "b"}},           // a trailing separator adds no field
+      {"a\t\tb", {"a", "", "b"}},  // adjacent separators: an empty field between
+      {"a\tb\t", {"a", "b"}},      // a trailing separator adds no field
       {"\t", {""}},
       {"\t\ta", {"", "", "a"}},
       {"\x83\x5C\tx", {"\x83\x5C", "x"}},
-      {"a\t\x83", {"a", "\x83"}},       // a lead byte at the very end stands alone
-      {"\x83\tb", {"\x83\tb"}},         // a lead byte takes the next byte, even a TAB
+      {"a\t\x83", {"a", "\x83"}},  // a lead byte at the very end stands alone
+      {"\x83\tb", {"\x83\tb"}},    // a lead byte takes the next byte, even a TAB
   };
   TTabStrings t;
   for (const auto& c : cases) {
@@ -38,8 +38,8 @@ TEST(TabStrings, TrailByteEqualToSeparatorDoesNotSplit) {
   // 0x5C and 0x7C are trail bytes in code page 932; with '\' or '|' as separator the second
   // byte of such a character must not end a field.
   TTabStrings t('\\');
-  t.SetText("\x95\x5C" "a\\b\\\x83\x5C");
-  EXPECT_EQ(t.Items(), (Fields{"\x95\x5C" "a", "b", "\x83\x5C"}));
+  t.SetText("\x95\x5Cz\\b\\\x83\x5C");
+  EXPECT_EQ(t.Items(), (Fields{"\x95\x5Cz", "b", "\x83\x5C"}));
   t.SetSeparator('|');
   t.SetText("\x83\x7C|x||");
   EXPECT_EQ(t.Items(), (Fields{"\x83\x7C", "x", ""}));
