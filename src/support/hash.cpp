@@ -64,7 +64,12 @@ std::unique_ptr<THashCollectionItem> THashCollection::NewItem() { return std::ma
 THashCollectionItem* THashCollection::Add() { return Add(NewItem()); }
 
 THashCollectionItem* THashCollection::Add(std::unique_ptr<THashCollectionItem> item) {
-  if (!item || item->collection_ != nullptr) return nullptr;
+  if (!item) return nullptr;
+  if (item->collection_ != nullptr) {
+    // Already owned by a collection: refuse it without freeing it a second time.
+    item.release();
+    return nullptr;
+  }
   THashCollectionItem* raw = item.get();
   raw->collection_ = this;
   raw->index_ = Count();
