@@ -1,6 +1,7 @@
 #include "storage/scrambles.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "support/errors.h"
@@ -51,34 +52,55 @@ int32_t TGetRandom::IRandom(int32_t lo, int32_t hi) {
 
 namespace {
 
-// Counts of the items still in the drawing list, over positions 0..n-1, with the k-th
-// remaining item found in O(log n).
+// The items still in the drawing list, over positions 0..n-1: one bit per item, and a
+// Fenwick tree of the bit counts of each 64-bit word, so the k-th remaining item is found in
+// O(log n) with a tree small enough to stay in cache. The word count is padded to a power of
+// two so that the descent needs no bounds test.
 class RemainingItems {
  public:
-  explicit RemainingItems(size_t n) : tree_(n + 1), n_(n) {
-    for (size_t i = 1; i <= n; ++i) tree_[i] = static_cast<int32_t>(i & (~i + 1));
-    top_ = 1;
-    while (top_ * 2 <= n) top_ *= 2;
+  explicit RemainingItems(size_t n) {
+    size_t words = 1;
+    while (words * 64 < n) words *= 2;
+    bits_.assign(words, 0);
+    for (size_t i = 0; i < n / 64; ++i) bits_[i] = ~uint64_t{0};
+    if (n % 64) bits_[n / 64] = (uint64_t{1} << (n % 64)) - 1;
+    tree_.assign(words + 1, 0);
+    for (size_t i = 1; i <= words; ++i) {
+      tree_[i] += std::popcount(bits_[i - 1]);
+      const size_t parent = i + (i & (~i + 1));
+      if (parent <= words) tree_[parent] += tree_[i];
+    }
   }
 
-  // Removes and answers the position of the k-th (from 0) remaining item.
+  // Removes and answers the position of the k-th (from 0) remaining item (k must be below
+  // the number remaining). The tree nodes the descent passes over without stepping right
+  // are exactly the ones that cover the found word, so they are decremented on the way down.
   size_t Take(int32_t k) {
     size_t pos = 0;
     int32_t rem = k + 1;
-    for (size_t step = top_; step > 0; step >>= 1) {
-      if (pos + step <= n_ && tree_[pos + step] < rem) {
-        pos += step;
-        rem -= tree_[pos];
-      }
+    for (size_t step = bits_.size(); step > 0; step >>= 1) {
+      int32_t& node = tree_[pos + step];
+      const bool right = node < rem;
+      rem -= right ? node : 0;
+      node -= right ? 0 : 1;
+      pos += right ? step : 0;
     }
-    for (size_t i = pos + 1; i <= n_; i += i & (~i + 1)) --tree_[i];
-    return pos;
+    // The rem-th set bit of word pos.
+    uint64_t& word = bits_[pos];
+    unsigned bit = 0;
+    for (unsigned width = 32; width > 0; width /= 2) {
+      const int low = std::popcount((word >> bit) & ((uint64_t{1} << width) - 1));
+      const bool up = low < rem;
+      rem -= up ? low : 0;
+      bit += up ? width : 0;
+    }
+    word &= ~(uint64_t{1} << bit);
+    return pos * 64 + bit;
   }
 
  private:
+  std::vector<uint64_t> bits_;
   std::vector<int32_t> tree_;
-  size_t n_;
-  size_t top_ = 0;
 };
 
 }  // namespace
