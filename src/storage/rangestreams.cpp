@@ -127,8 +127,7 @@ int64_t TScrambleRangeStream::Write(const void*, int64_t) {
 }
 
 TFileScrambleRangeStream::TFileScrambleRangeStream(const std::string& path, int64_t size, int64_t start)
-    : TScrambleRangeStream(std::make_unique<TKoBigFileStream>(path, TKoBigFileStream::Mode::OpenRead), size,
-                           start) {}
+    : TScrambleRangeStream(std::make_unique<TKoBigFileStream>(path, TKoBigFileStream::Mode::OpenRead), size, start) {}
 
 TResourceScrambleRangeStream::TResourceScrambleRangeStream(const std::string& type, int64_t size, int64_t start,
                                                            const std::string& name)

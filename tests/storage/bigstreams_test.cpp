@@ -29,9 +29,12 @@ TEST(TKoBigFileStream, SegmentNames) {
     const char* want;
   };
   const Case cases[] = {
-      {"game.dat", 0, "game.dat"},         {"game.dat", 1, "game.001"},
-      {"game.dat", 12, "game.012"},        {"game.dat", 1000, "game.1000"},
-      {"dir/game", 1, "dir/game.001"},     {"a.b/game", 2, "a.b/game.002"},
+      {"game.dat", 0, "game.dat"},
+      {"game.dat", 1, "game.001"},
+      {"game.dat", 12, "game.012"},
+      {"game.dat", 1000, "game.1000"},
+      {"dir/game", 1, "dir/game.001"},
+      {"a.b/game", 2, "a.b/game.002"},
       {"a.b/game.x.dat", 3, "a.b/game.x.003"},
   };
   for (const Case& c : cases) EXPECT_EQ(TKoBigFileStream::SegmentName(c.path, c.index), c.want);
@@ -85,7 +88,8 @@ TEST(TKoBigFileStream, WritesAndReadsAcrossManySegments) {
 TEST(TKoBigFileStream, CreateDeletesOldSegmentsUpToTheFirstGap) {
   testkit::TempDir dir;
   const std::string path = dir / "game.dat";
-  for (const char* name : {"game.dat", "game.001", "game.002", "game.004"}) testkit::WriteFileBytes(dir / name, Pattern(10));
+  for (const char* name : {"game.dat", "game.001", "game.002", "game.004"})
+    testkit::WriteFileBytes(dir / name, Pattern(10));
   {
     TKoBigFileStream s(path, TKoBigFileStream::Mode::Create, 1024);
     EXPECT_EQ(s.GetSize(), 0);
