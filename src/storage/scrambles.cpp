@@ -134,7 +134,8 @@ void TScrambleInts::MakeInverse(int32_t first, int32_t last) {
   if (first < 0) throw FormatError("Damaged data: negative block number");
   const int64_t count = int64_t{last} - int64_t{first} + 1;
   if (count <= 0) return;
-  if (count > kMaxScrambleBlocks) throw FormatError("Damaged data: too many scrambled blocks");
+  // The array is indexed by value, so its size is last + 1, not the count.
+  if (int64_t{last} + 1 > kMaxScrambleBlocks) throw FormatError("Damaged data: too many scrambled blocks");
   array_.assign(static_cast<size_t>(last) + 1, -1);
   Draw(first, last, [this](int32_t i, int32_t value) { array_[static_cast<size_t>(value)] = i; });
 }

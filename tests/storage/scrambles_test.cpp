@@ -178,6 +178,7 @@ TEST(TScrambleInts, AbsurdCountsAreFormatErrors) {
   EXPECT_THROW(p.MakeForward(INT_MIN, INT_MAX), FormatError);
   EXPECT_THROW(p.MakeInverse(0, INT_MAX), FormatError);
   EXPECT_THROW(p.MakeInverse(-1, 3), FormatError);
+  EXPECT_THROW(p.MakeInverse(INT_MAX - 5, INT_MAX), FormatError);  // few values, huge array
 }
 
 TEST(TKoRandom, KeyStreamAndDraw) {
