@@ -62,6 +62,7 @@ void TParamCollectionItem::SetLocalId(int32_t id) {
 void TParamCollectionItem::SetLocal(bool v) {
   if (v == local_) return;
   local_ = v;
+  if (table_ != nullptr) ++table_->generation_;
   if (entry_ != nullptr) entry_->locals += v ? 1 : -1;
 }
 
@@ -86,6 +87,7 @@ bool TParamCollection::NoCaseEqual::operator()(std::string_view a, std::string_v
 }
 
 void TParamCollection::Index(TParamCollectionItem* item) {
+  ++generation_;
   auto it = names_.find(std::string_view(item->Name()));
   if (it == names_.end()) it = names_.emplace(item->Name(), TParamNameEntry{item->Name(), {}, 0}).first;
   TParamNameEntry& e = it->second;
@@ -95,6 +97,7 @@ void TParamCollection::Index(TParamCollectionItem* item) {
 }
 
 void TParamCollection::Unindex(TParamCollectionItem* item) {
+  ++generation_;
   TParamNameEntry* e = item->entry_;
   item->entry_ = nullptr;
   for (size_t k = e->items.size(); k-- > 0;) {
@@ -113,6 +116,7 @@ const TParamNameEntry* TParamCollection::Entry(std::string_view name) const {
 }
 
 void TParamCollection::OnLocalIdChange(int32_t from, int32_t to) {
+  ++generation_;
   if (from == -1 && to != -1) ++frameVarCount_;
   if (from != -1 && to == -1) --frameVarCount_;
 }
@@ -280,6 +284,12 @@ void TParamCollection::ResolveElement(TParamVar& ref, std::string_view arrayName
                                       const std::vector<int32_t>& subscripts) const {
   TParamCollectionItem* v = FindVar(arrayName);
   if (v == nullptr) throw QuboError("\"" + std::string(arrayName) + msg::kMsgNoVariableTail);
+  ResolveElement(ref, *v, arrayName, subscripts);
+}
+
+void TParamCollection::ResolveElement(TParamVar& ref, TParamCollectionItem& array, std::string_view arrayName,
+                                      const std::vector<int32_t>& subscripts) {
+  TParamCollectionItem* v = &array;
   ref.SetTarget(v);
   const TCustomParam& value = v->Value();
   auto prefix = [&] {

@@ -174,13 +174,24 @@ class TParamCollection : public THashCollection {
 
   // The number of frames on the call stack; the engine sets it after every push and pop.
   int32_t CurrentLocalId() const { return currentLocalId_; }
-  void SetCurrentLocalId(int32_t id) { currentLocalId_ = id; }
+  void SetCurrentLocalId(int32_t id) {
+    if (id != currentLocalId_) ++generation_;
+    currentLocalId_ = id;
+  }
+
+  // Moves whenever a name lookup could answer differently: a variable named, renamed or
+  // deleted, a local flag or local ID changed, the current local ID changed. Compiled
+  // expressions cache their lookups against it.
+  uint64_t Generation() const { return generation_; }
 
   // Sets the target from the reference's name (FindVar); none raises "\"name\" ...".
   // When the found variable's value is a reference, its element index is taken over.
   void ResolveReference(TParamVar& ref) const;
   // Targets the element of arrayName at the subscripts (row-major, last fastest).
   void ResolveElement(TParamVar& ref, std::string_view arrayName, const std::vector<int32_t>& subscripts) const;
+  // The same for an array variable already found (arrayName is used in the messages).
+  static void ResolveElement(TParamVar& ref, TParamCollectionItem& array, std::string_view arrayName,
+                             const std::vector<int32_t>& subscripts);
 
   TParamGlobals& Globals() { return globals_; }
   const TParamGlobals& Globals() const { return globals_; }
@@ -229,6 +240,7 @@ class TParamCollection : public THashCollection {
   int systemCount_ = 0;
   int32_t frameVarCount_ = 0;  // variables whose local ID is not -1
   int32_t currentLocalId_ = 0;
+  uint64_t generation_ = 0;
   TParamGlobals globals_;
   std::vector<std::unique_ptr<TKoMemoryStream>> pushed_;
 };

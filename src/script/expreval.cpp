@@ -1,0 +1,463 @@
+#include "script/expreval.h"
+
+#include <algorithm>
+
+#include "script/exprcompiler.h"
+#include "script/exprlexer.h"
+#include "script/exprperform.h"
+#include "script/messages.h"
+#include "script/paramcollection.h"
+#include "script/paramvar.h"
+#include "script/sysfunctable.h"
+#include "support/errors.h"
+#include "support/sjis.h"
+
+namespace qubo {
+
+namespace {
+
+constexpr const char* kNoFunctions = ": built-in functions are not available";
+
+[[noreturn]] void MissingVariable(std::string_view name) {
+  throw QuboError("\"" + std::string(name) + msg::kMsgNoVariableTail);
+}
+
+TNullPropertyReader& NullReader() {
+  static TNullPropertyReader reader;
+  return reader;
+}
+
+TPropertyReader& Properties(TExprContext& c) { return c.properties != nullptr ? *c.properties : NullReader(); }
+
+std::unique_ptr<TCustomParam> CopyOperand(const TCustomParam& p) {
+  if (p.StoredType() == PT_NONE) {
+    auto ref = std::make_unique<TParamVar>();
+    ref->SetName(static_cast<const TParamVar&>(p).Name());
+    return ref;
+  }
+  std::unique_ptr<TCustomParam> copy = NewParam(p.StoredType());
+  copy->AssignAll(p);
+  return copy;
+}
+
+std::unique_ptr<TCustomParam> OperandFromStored(const TStoredOperand& s) {
+  std::unique_ptr<TCustomParam> p;
+  switch (s.kind) {
+    case kOperandInt:
+      p = NewParam(PT_INT);
+      p->SetInt(s.intValue);
+      break;
+    case kOperandFloat:
+      p = NewParam(PT_FLOAT);
+      p->SetFloat(ExtendedToLongDouble(s.floatValue));
+      break;
+    case kOperandFlag:
+      p = NewParam(PT_BOOL);
+      p->SetBool(s.flagValue);
+      break;
+    case kOperandString:
+      p = NewParam(PT_STR);
+      p->SetStr(s.text);
+      break;
+    default: {
+      auto ref = std::make_unique<TParamVar>();
+      ref->SetName(s.text);
+      p = std::move(ref);
+      break;
+    }
+  }
+  return p;
+}
+
+TStoredOperand OperandToStored(const TCustomParam& p) {
+  switch (p.StoredType()) {
+    case PT_INT: return TStoredOperand::Int(p.AsInt());
+    case PT_FLOAT: return TStoredOperand::Float(LongDoubleToExtended(p.AsFloat()));
+    case PT_BOOL: return TStoredOperand::Flag(p.AsBool());
+    case PT_STR: return TStoredOperand::String(p.AsStr());
+    default: return TStoredOperand::Name(static_cast<const TParamVar&>(p).Name());
+  }
+}
+
+// Clears the targets of an operation's references however the operation ends.
+struct ReleaseTargets {
+  const std::vector<TParamVar*>& refs;
+  ~ReleaseTargets() {
+    for (TParamVar* r : refs) {
+      if (r != nullptr) r->SetTarget(nullptr);
+    }
+  }
+};
+
+const TCustomParam& OperandB(const TOpeData& op) { return op.operands.size() >= 2 ? *op.operands[1] : *op.operands[0]; }
+
+}  // namespace
+
+TExprContext& GlobalExprContext() {
+  static TExprContext context;
+  return context;
+}
+
+// ---- the plan: what each name resolves to, and the private temporaries ----
+
+struct TQuboParser::Plan {
+  struct Slot {
+    std::string name;
+    TParamCollectionItem* item = nullptr;  // the table's answer at `generation`
+    int temp = -1;                         // private temporary written by this expression
+  };
+  struct Temp {
+    std::unique_ptr<TParamCollectionItem> item;  // outside any table
+    bool created = false;
+  };
+  struct Op {
+    int dest = -1;
+    std::vector<int> slots;       // per operand: its name's slot, -1 for a constant
+    std::vector<TParamVar*> refs;  // per operand: the reference, null for a constant
+    std::vector<TCustomParam*> args;
+  };
+
+  std::vector<Slot> slots;
+  std::vector<Temp> temps;
+  std::vector<Op> ops;
+  bool fast = true;  // may keep temporaries private
+  int argSlot = -1;  // slot of "____arg" when the last operation assigns it
+  int64_t maxTemp = -1;
+  const TParamCollection* table = nullptr;
+  uint64_t generation = 0;
+  std::vector<int32_t> subscripts;
+  TFuncResult funcResult;
+
+  int SlotOf(const std::string& name) {
+    for (size_t i = 0; i < slots.size(); ++i) {
+      if (sjis::EqualsNoCase(slots[i].name, name)) return static_cast<int>(i);
+    }
+    slots.push_back({name, nullptr, -1});
+    return static_cast<int>(slots.size() - 1);
+  }
+
+  void Refresh(const TParamCollection& vars) {
+    for (Slot& s : slots) s.item = vars.FindVar(s.name);
+    table = &vars;
+    generation = vars.Generation();
+  }
+
+  TParamCollectionItem* ItemOf(int slot) {
+    const Slot& s = slots[static_cast<size_t>(slot)];
+    if (s.temp < 0) return s.item;
+    Temp& t = temps[static_cast<size_t>(s.temp)];
+    return t.created ? t.item.get() : nullptr;
+  }
+};
+
+TQuboParser::TQuboParser() = default;
+TQuboParser::~TQuboParser() = default;
+
+void TQuboParser::Clear() {
+  ops_.clear();
+  plan_.reset();
+  result_.reset();
+  hasResult_ = false;
+  lastError_.clear();
+}
+
+void TQuboParser::BuildPlan() {
+  auto plan = std::make_unique<Plan>();
+  for (const TOpeData& op : ops_) {
+    Plan::Op p;
+    p.dest = plan->SlotOf(op.destination);
+    plan->maxTemp = std::max(plan->maxTemp, TempNumber(op.destination));
+    for (const auto& operand : op.operands) {
+      TParamVar* ref = operand->StoredType() == PT_NONE ? static_cast<TParamVar*>(operand.get()) : nullptr;
+      p.refs.push_back(ref);
+      p.slots.push_back(ref != nullptr ? plan->SlotOf(ref->Name()) : -1);
+      p.args.push_back(operand.get());
+      if (ref != nullptr) plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
+    }
+    if (op.code == ocNone || op.code > kLastOpeCode || !expr::HasOperands(op)) plan->fast = false;
+    if (op.code == ocFunc && (op.funcIndex >= kSysFuncCount || !kSysFuncs[op.funcIndex].tableFree)) {
+      plan->fast = false;
+    }
+    if (op.code == ocDimTo && (p.refs[0] == nullptr || IsTempName(p.refs[0]->Name()))) plan->fast = false;
+    plan->ops.push_back(std::move(p));
+  }
+  // Temporaries this expression writes get private slots.
+  for (const TOpeData& op : ops_) {
+    if (!IsTempName(op.destination)) continue;
+    Plan::Slot& s = plan->slots[static_cast<size_t>(plan->SlotOf(op.destination))];
+    if (s.temp >= 0) continue;
+    s.temp = static_cast<int>(plan->temps.size());
+    auto item = std::make_unique<TParamCollectionItem>(NewParam(PT_INT));
+    item->SetName(s.name);
+    plan->temps.push_back({std::move(item), false});
+  }
+  if (!ops_.empty() && ops_.back().code == ocTo && ops_.back().destination == kArgName) {
+    plan->argSlot = plan->ops.back().dest;
+  }
+  plan_ = std::move(plan);
+}
+
+// ---- loading and storing ----
+
+void TQuboParser::LoadFromStored(const TStoredExpression& stored) {
+  Clear();
+  ops_.reserve(stored.operations.size());
+  for (const TStoredOperation& s : stored.operations) {
+    TOpeData op;
+    op.code = s.code;
+    op.destination = s.destination;
+    op.funcIndex = s.funcIndex;
+    op.operands.reserve(s.operands.size());
+    for (const TStoredOperand& o : s.operands) op.operands.push_back(OperandFromStored(o));
+    ops_.push_back(std::move(op));
+  }
+  BuildPlan();
+}
+
+void TQuboParser::LoadFromStream(TStream& stream) {
+  Clear();
+  LoadFromStored(ReadStoredExpression(stream));
+}
+
+TStoredExpression TQuboParser::ToStored() const {
+  TStoredExpression e;
+  for (const TOpeData& op : ops_) {
+    TStoredOperation s;
+    s.code = op.code;
+    s.destination = op.destination;
+    s.funcIndex = op.funcIndex;
+    for (const auto& operand : op.operands) s.operands.push_back(OperandToStored(*operand));
+    e.operations.push_back(std::move(s));
+  }
+  return e;
+}
+
+void TQuboParser::SaveToStream(TStream& stream) const { WriteStoredExpression(stream, ToStored()); }
+
+void TQuboParser::Assign(const TQuboParser& other) {
+  if (&other == this) return;
+  Clear();
+  for (const TOpeData& o : other.ops_) {
+    TOpeData op;
+    op.code = o.code;
+    op.destination = o.destination;
+    op.funcIndex = o.funcIndex;
+    for (const auto& operand : o.operands) op.operands.push_back(CopyOperand(*operand));
+    ops_.push_back(std::move(op));
+  }
+  BuildPlan();
+}
+
+// ---- running ----
+
+void TQuboParser::TakeResult(const TCustomParam& value) {
+  const uint8_t type = value.StoredType();
+  if (type == PT_NONE) throw QuboError(std::string(kArgName) + msg::kMsgBadVariableTail);
+  if (!result_ || result_->StoredType() != type) result_ = NewParam(type);
+  result_->AssignAll(value);
+  hasResult_ = true;
+}
+
+bool TQuboParser::Execute() { return Execute(GlobalExprContext()); }
+
+bool TQuboParser::Execute(TExprContext& context) {
+  hasResult_ = false;
+  lastError_.clear();
+  if (context.vars == nullptr || ops_.empty()) return true;
+  if (running_) {
+    // Run again from inside its own run: a copy keeps the outer run's operands intact.
+    TQuboParser copy;
+    copy.Assign(*this);
+    const bool ok = copy.Execute(context);
+    lastError_ = copy.lastError_;
+    if (const TCustomParam* r = copy.Result()) TakeResult(*r);
+    return ok;
+  }
+  running_ = true;
+  const int64_t savedFloor = context.tempFloor;
+  context.tempFloor = std::max(savedFloor, plan_->maxTemp + 1);
+  bool ok = true;
+  try {
+    if (!RunFast(context)) RunGeneral(context);
+  } catch (const std::exception& e) {
+    ok = false;
+    hasResult_ = false;
+    lastError_ = e.what();
+  } catch (...) {
+    ok = false;
+    hasResult_ = false;
+    lastError_ = "?";
+  }
+  context.tempFloor = savedFloor;
+  running_ = false;
+  return ok;
+}
+
+bool TQuboParser::RunFast(TExprContext& context) {
+  Plan& p = *plan_;
+  if (!p.fast) return false;
+  TParamCollection& vars = *context.vars;
+  if (p.table != &vars || p.generation != vars.Generation()) p.Refresh(vars);
+  for (const Plan::Slot& s : p.slots) {
+    // A temporary of that name in the table is written, not made: run as written.
+    if (s.temp >= 0 && s.item != nullptr) return false;
+  }
+  for (Plan::Temp& t : p.temps) t.created = false;
+
+  for (size_t i = 0; i < ops_.size(); ++i) {
+    const TOpeData& op = ops_[i];
+    Plan::Op& po = p.ops[i];
+    ReleaseTargets release{po.refs};
+    for (size_t k = 0; k < po.refs.size(); ++k) {
+      TParamVar* ref = po.refs[k];
+      if (ref == nullptr) continue;
+      TParamCollectionItem* item = p.ItemOf(po.slots[k]);
+      if (item == nullptr) MissingVariable(ref->Name());
+      ref->SetTarget(item);
+      const TCustomParam& v = item->Value();
+      if (v.StoredType() == PT_NONE) ref->SetElement(static_cast<const TParamVar&>(v).Element());
+    }
+    Plan::Slot& ds = p.slots[static_cast<size_t>(po.dest)];
+    TParamCollectionItem* dest = nullptr;
+    if (ds.temp >= 0) {
+      Plan::Temp& t = p.temps[static_cast<size_t>(ds.temp)];
+      if (!t.created) {
+        const uint8_t type = op.code == ocFunc ? expr::CallResultType(op, Properties(context)) : expr::TemporaryType(op);
+        TCustomParam& old = t.item->Value();
+        if (old.StoredType() != type) {
+          std::unique_ptr<TCustomParam> fresh = NewParam(type);
+          if (!fresh) expr::BadOperation(op);
+          t.item->SetValue(std::move(fresh));
+        } else {
+          switch (type) {
+            case PT_INT: old.SetInt(0); break;
+            case PT_FLOAT: old.SetFloat(0); break;
+            case PT_BOOL: old.SetBool(false); break;
+            case PT_STR: old.SetStr(std::string()); break;
+            default: {
+              auto& r = static_cast<TParamVar&>(old);
+              r.SetTarget(nullptr);
+              r.SetElement(0);
+              break;
+            }
+          }
+        }
+        if (op.code == ocDimTo) {
+          p.subscripts.clear();
+          for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
+          TParamCollection::ResolveElement(static_cast<TParamVar&>(t.item->Value()), *po.refs[0]->Target(),
+                                           po.refs[0]->Name(), p.subscripts);
+        }
+        t.created = true;
+      }
+      dest = t.item.get();
+    } else if (op.code != ocFunc) {
+      dest = ds.item;
+      if (dest == nullptr) MissingVariable(op.destination);
+    }
+    if (op.code == ocFunc) {
+      if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
+      p.funcResult.Clear();
+      context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
+      if (vars.Generation() != p.generation) p.Refresh(vars);
+      if (dest == nullptr) dest = ds.item;
+      if (dest == nullptr) MissingVariable(op.destination);
+      p.funcResult.StoreInto(dest->Value());
+    } else if (op.code != ocDimTo) {
+      expr::Perform(op.code, dest->Value(), *op.operands[0], OperandB(op));
+    }
+  }
+  if (p.argSlot >= 0) {
+    if (TParamCollectionItem* arg = p.ItemOf(p.argSlot)) TakeResult(arg->Value());
+  }
+  return true;
+}
+
+void TQuboParser::RunGeneral(TExprContext& context) {
+  Plan& p = *plan_;
+  TParamCollection& vars = *context.vars;
+  std::vector<ItemLink> temps;
+  struct DeleteTemps {
+    TParamCollection& vars;
+    std::vector<ItemLink>& temps;
+    ~DeleteTemps() {
+      for (size_t k = temps.size(); k-- > 0;) {
+        if (TParamCollectionItem* t = temps[k].Get()) vars.Delete(t);
+      }
+    }
+  } deleteTemps{vars, temps};
+
+  for (size_t i = 0; i < ops_.size(); ++i) {
+    const TOpeData& op = ops_[i];
+    Plan::Op& po = p.ops[i];
+    if (!expr::HasOperands(op)) expr::BadOperation(op);
+    ReleaseTargets release{po.refs};
+    // 1. Operands.
+    for (TParamVar* ref : po.refs) {
+      if (ref != nullptr) vars.ResolveReference(*ref);
+    }
+    // 2. A new temporary.
+    if (IsTempName(op.destination) && vars.FindVar(op.destination) == nullptr) {
+      const uint8_t type = op.code == ocFunc ? expr::CallResultType(op, Properties(context)) : expr::TemporaryType(op);
+      TParamCollectionItem* t = vars.Add(type);
+      if (t == nullptr) expr::BadOperation(op);
+      temps.emplace_back(t);
+      t->SetName(op.destination);
+      if (op.code == ocDimTo) {
+        auto* ref = dynamic_cast<TParamVar*>(&t->Value());
+        if (ref == nullptr || po.refs[0] == nullptr) {
+          MissingVariable(op.operands[0]->AsStr());
+        }
+        p.subscripts.clear();
+        for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
+        vars.ResolveElement(*ref, po.refs[0]->Name(), p.subscripts);
+      }
+    }
+    // 3.-4. The destination, found after a call has run, and the operation.
+    if (op.code == ocFunc) {
+      if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
+      p.funcResult.Clear();
+      context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
+      TParamCollectionItem* dest = vars.FindVar(op.destination);
+      if (dest == nullptr) MissingVariable(op.destination);
+      p.funcResult.StoreInto(dest->Value());
+      continue;
+    }
+    TParamCollectionItem* dest = vars.FindVar(op.destination);
+    if (dest == nullptr) MissingVariable(op.destination);
+    if (op.code != ocDimTo && op.code != ocNone) expr::Perform(op.code, dest->Value(), *op.operands[0], OperandB(op));
+  }
+  if (p.argSlot >= 0) {
+    if (vars.FindVar(kArgName) != nullptr) {
+      std::unique_ptr<TCustomParam> copy = vars.GetCopy(kArgName);
+      TakeResult(*copy);
+    }
+  }
+}
+
+// ---- RunText ----
+
+bool RunText(std::string_view text) { return RunText(GlobalExprContext(), text); }
+
+bool RunText(TExprContext& context, std::string_view text, std::string* error) {
+  const std::string_view trimmed = expr::TrimBlanks(text);
+  if (trimmed.empty()) return false;
+  TQuboParser expression;
+  try {
+    TBuildQuboParser compiler(context.tempFloor);
+    compiler.Compile(trimmed);
+    TKoMemoryStream stream;
+    compiler.SaveToStream(stream);
+    stream.SetPosition(0);
+    expression.LoadFromStream(stream);
+  } catch (const std::exception& e) {
+    if (error != nullptr) *error = e.what();
+    return false;
+  }
+  // The run itself never raises: a failing operation ends it silently.
+  expression.Execute(context);
+  if (error != nullptr) *error = expression.LastError();
+  return true;
+}
+
+}  // namespace qubo
