@@ -103,24 +103,33 @@ TExprContext& GlobalExprContext() {
 struct TQuboParser::Plan {
   struct Slot {
     std::string name;
-    TParamCollectionItem* item = nullptr;  // the table's answer at `generation`
-    int temp = -1;                         // private temporary written by this expression
+    // The table's answer at `generation`; for a private temporary, its item once made in
+    // the current run.
+    TParamCollectionItem* item = nullptr;
+    bool isRef = false;  // item's value is a reference (its element index is taken over)
+    int temp = -1;       // private temporary written by this expression
   };
   struct Temp {
     std::unique_ptr<TParamCollectionItem> item;  // outside any table
-    bool created = false;
+    uint8_t type = PT_INT;
+  };
+  struct Ref {
+    TParamVar* ref;
+    int slot;
   };
   struct Op {
     int dest = -1;
-    std::vector<int> slots;       // per operand: its name's slot, -1 for a constant
+    std::vector<int> slots;        // per operand: its name's slot, -1 for a constant
     std::vector<TParamVar*> refs;  // per operand: the reference, null for a constant
+    std::vector<Ref> named;        // the references alone
     std::vector<TCustomParam*> args;
   };
 
   std::vector<Slot> slots;
   std::vector<Temp> temps;
   std::vector<Op> ops;
-  bool fast = true;  // may keep temporaries private
+  bool fast = true;    // may keep temporaries private
+  bool clash = false;  // a temporary this expression writes exists in the table
   int argSlot = -1;  // slot of "____arg" when the last operation assigns it
   int64_t maxTemp = -1;
   const TParamCollection* table = nullptr;
@@ -132,21 +141,24 @@ struct TQuboParser::Plan {
     for (size_t i = 0; i < slots.size(); ++i) {
       if (sjis::EqualsNoCase(slots[i].name, name)) return static_cast<int>(i);
     }
-    slots.push_back({name, nullptr, -1});
+    slots.push_back({name, nullptr, false, -1});
     return static_cast<int>(slots.size() - 1);
   }
 
+  // Looks every table name up again; private temporaries keep their items.
   void Refresh(const TParamCollection& vars) {
-    for (Slot& s : slots) s.item = vars.FindVar(s.name);
+    clash = false;
+    for (Slot& s : slots) {
+      TParamCollectionItem* found = vars.FindVar(s.name);
+      if (s.temp >= 0) {
+        if (found != nullptr) clash = true;
+        continue;
+      }
+      s.item = found;
+      s.isRef = found != nullptr && found->Value().StoredType() == PT_NONE;
+    }
     table = &vars;
     generation = vars.Generation();
-  }
-
-  TParamCollectionItem* ItemOf(int slot) {
-    const Slot& s = slots[static_cast<size_t>(slot)];
-    if (s.temp < 0) return s.item;
-    Temp& t = temps[static_cast<size_t>(s.temp)];
-    return t.created ? t.item.get() : nullptr;
   }
 };
 
@@ -172,6 +184,7 @@ void TQuboParser::BuildPlan() {
       p.refs.push_back(ref);
       p.slots.push_back(ref != nullptr ? plan->SlotOf(ref->Name()) : -1);
       p.args.push_back(operand.get());
+      if (ref != nullptr) p.named.push_back({ref, p.slots.back()});
       if (ref != nullptr) plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
     }
     if (op.code == ocNone || op.code > kLastOpeCode || !expr::HasOperands(op)) plan->fast = false;
@@ -189,7 +202,7 @@ void TQuboParser::BuildPlan() {
     s.temp = static_cast<int>(plan->temps.size());
     auto item = std::make_unique<TParamCollectionItem>(NewParam(PT_INT));
     item->SetName(s.name);
-    plan->temps.push_back({std::move(item), false});
+    plan->temps.push_back({std::move(item), PT_INT});
   }
   if (!ops_.empty() && ops_.back().code == ocTo && ops_.back().destination == kArgName) {
     plan->argSlot = plan->ops.back().dest;
@@ -298,48 +311,49 @@ bool TQuboParser::RunFast(TExprContext& context) {
   if (!p.fast) return false;
   TParamCollection& vars = *context.vars;
   if (p.table != &vars || p.generation != vars.Generation()) p.Refresh(vars);
-  for (const Plan::Slot& s : p.slots) {
-    // A temporary of that name in the table is written, not made: run as written.
-    if (s.temp >= 0 && s.item != nullptr) return false;
+  // A temporary of that name in the table is written, not made: run as written.
+  if (p.clash) return false;
+  for (Plan::Slot& s : p.slots) {
+    if (s.temp >= 0) s.item = nullptr;
   }
-  for (Plan::Temp& t : p.temps) t.created = false;
 
+  // References keep their targets between operations and runs: each operation sets every
+  // target it reads first, and setting the same target again costs nothing.
   for (size_t i = 0; i < ops_.size(); ++i) {
     const TOpeData& op = ops_[i];
     Plan::Op& po = p.ops[i];
-    ReleaseTargets release{po.refs};
-    for (size_t k = 0; k < po.refs.size(); ++k) {
-      TParamVar* ref = po.refs[k];
-      if (ref == nullptr) continue;
-      TParamCollectionItem* item = p.ItemOf(po.slots[k]);
-      if (item == nullptr) MissingVariable(ref->Name());
-      ref->SetTarget(item);
-      const TCustomParam& v = item->Value();
-      if (v.StoredType() == PT_NONE) ref->SetElement(static_cast<const TParamVar&>(v).Element());
+    for (const Plan::Ref& r : po.named) {
+      const Plan::Slot& s = p.slots[static_cast<size_t>(r.slot)];
+      if (s.item == nullptr) MissingVariable(r.ref->Name());
+      r.ref->SetTarget(s.item);
+      if (s.isRef) r.ref->SetElement(static_cast<const TParamVar&>(s.item->Value()).Element());
     }
     Plan::Slot& ds = p.slots[static_cast<size_t>(po.dest)];
-    TParamCollectionItem* dest = nullptr;
+    uint8_t destType = PT_NONE;  // known for a temporary made here, else asked
     if (ds.temp >= 0) {
       Plan::Temp& t = p.temps[static_cast<size_t>(ds.temp)];
-      if (!t.created) {
+      if (ds.item == nullptr) {
         const uint8_t type = op.code == ocFunc ? expr::CallResultType(op, Properties(context)) : expr::TemporaryType(op);
         TCustomParam& old = t.item->Value();
         if (old.StoredType() != type) {
           std::unique_ptr<TCustomParam> fresh = NewParam(type);
           if (!fresh) expr::BadOperation(op);
           t.item->SetValue(std::move(fresh));
-        } else {
+        } else if (op.code == ocFunc || type == PT_NONE) {
+          // A call may yield nothing and must then leave a fresh value. Other operations
+          // overwrite the whole value with a scalar setter (ocDimTo sets target and element).
           switch (type) {
             case PT_INT: old.SetInt(0); break;
             case PT_FLOAT: old.SetFloat(0); break;
             case PT_BOOL: old.SetBool(false); break;
             case PT_STR: old.SetStr(std::string()); break;
-            default: {
-              auto& r = static_cast<TParamVar&>(old);
-              r.SetTarget(nullptr);
-              r.SetElement(0);
+            default:
+              if (op.code != ocDimTo) {
+                auto& r = static_cast<TParamVar&>(old);
+                r.SetTarget(nullptr);
+                r.SetElement(0);
+              }
               break;
-            }
           }
         }
         if (op.code == ocDimTo) {
@@ -348,27 +362,30 @@ bool TQuboParser::RunFast(TExprContext& context) {
           TParamCollection::ResolveElement(static_cast<TParamVar&>(t.item->Value()), *po.refs[0]->Target(),
                                            po.refs[0]->Name(), p.subscripts);
         }
-        t.created = true;
+        t.type = type;
+        ds.item = t.item.get();
+        ds.isRef = type == PT_NONE;
+        destType = type;
+      } else if (!ds.isRef) {
+        destType = t.type;
       }
-      dest = t.item.get();
-    } else if (op.code != ocFunc) {
-      dest = ds.item;
-      if (dest == nullptr) MissingVariable(op.destination);
+    } else if (op.code != ocFunc && ds.item == nullptr) {
+      MissingVariable(op.destination);
     }
     if (op.code == ocFunc) {
       if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
       p.funcResult.Clear();
       context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
       if (vars.Generation() != p.generation) p.Refresh(vars);
-      if (dest == nullptr) dest = ds.item;
-      if (dest == nullptr) MissingVariable(op.destination);
-      p.funcResult.StoreInto(dest->Value());
+      if (ds.item == nullptr) MissingVariable(op.destination);
+      p.funcResult.StoreInto(ds.item->Value());
     } else if (op.code != ocDimTo) {
-      expr::Perform(op.code, dest->Value(), *op.operands[0], OperandB(op));
+      TCustomParam& dest = ds.item->Value();
+      expr::Perform(op.code, dest, destType != PT_NONE ? destType : dest.ParamType(), *op.operands[0], OperandB(op));
     }
   }
   if (p.argSlot >= 0) {
-    if (TParamCollectionItem* arg = p.ItemOf(p.argSlot)) TakeResult(arg->Value());
+    if (TParamCollectionItem* arg = p.slots[static_cast<size_t>(p.argSlot)].item) TakeResult(arg->Value());
   }
   return true;
 }
@@ -425,7 +442,10 @@ void TQuboParser::RunGeneral(TExprContext& context) {
     }
     TParamCollectionItem* dest = vars.FindVar(op.destination);
     if (dest == nullptr) MissingVariable(op.destination);
-    if (op.code != ocDimTo && op.code != ocNone) expr::Perform(op.code, dest->Value(), *op.operands[0], OperandB(op));
+    if (op.code != ocDimTo && op.code != ocNone) {
+      TCustomParam& value = dest->Value();
+      expr::Perform(op.code, value, value.ParamType(), *op.operands[0], OperandB(op));
+    }
   }
   if (p.argSlot >= 0) {
     if (vars.FindVar(kArgName) != nullptr) {

@@ -109,10 +109,10 @@ uint8_t CallResultType(const TOpeData& op, TPropertyReader& properties) {
   return properties.PropertyType(id);
 }
 
-void Perform(uint8_t code, TCustomParam& dest, const TCustomParam& a, const TCustomParam& b) {
+void Perform(uint8_t code, TCustomParam& dest, uint8_t destType, const TCustomParam& a, const TCustomParam& b) {
   switch (code) {
     case ocTo:
-      switch (dest.ParamType()) {
+      switch (destType) {
         case PT_INT: dest.SetInt(a.AsInt()); break;
         case PT_FLOAT: dest.SetFloat(a.AsFloat()); break;
         case PT_BOOL: dest.SetBool(a.AsBool()); break;
@@ -124,7 +124,7 @@ void Perform(uint8_t code, TCustomParam& dest, const TCustomParam& a, const TCus
     case ocMinus:
     case ocMul:
     case ocDiv:
-      if (dest.ParamType() == PT_FLOAT) {
+      if (destType == PT_FLOAT) {
         const Real x = a.AsFloat(), y = b.AsFloat();
         Real r;
         switch (code) {

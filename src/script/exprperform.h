@@ -22,7 +22,7 @@ uint8_t TemporaryType(const TOpeData& op);
 // type of the property named by the low byte of argument 2.
 uint8_t CallResultType(const TOpeData& op, TPropertyReader& properties);
 
-// Performs codes 1-9 and 12-20 into dest.
-void Perform(uint8_t code, TCustomParam& dest, const TCustomParam& a, const TCustomParam& b);
+// Performs codes 1-9 and 12-20 into dest, whose ParamType is destType.
+void Perform(uint8_t code, TCustomParam& dest, uint8_t destType, const TCustomParam& a, const TCustomParam& b);
 
 }  // namespace qubo::expr

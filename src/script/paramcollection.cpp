@@ -38,7 +38,9 @@ TParamCollectionItem::~TParamCollectionItem() {
 }
 
 void TParamCollectionItem::SetValue(std::unique_ptr<TCustomParam> value) {
-  if (value) value_ = std::move(value);
+  if (!value) return;
+  value_ = std::move(value);
+  if (table_ != nullptr) ++table_->generation_;
 }
 
 void TParamCollectionItem::SetName(const std::string& name) {

@@ -180,8 +180,8 @@ class TParamCollection : public THashCollection {
   }
 
   // Moves whenever a name lookup could answer differently: a variable named, renamed or
-  // deleted, a local flag or local ID changed, the current local ID changed. Compiled
-  // expressions cache their lookups against it.
+  // deleted, its value replaced, a local flag or local ID changed, the current local ID
+  // changed. Compiled expressions cache their lookups against it.
   uint64_t Generation() const { return generation_; }
 
   // Sets the target from the reference's name (FindVar); none raises "\"name\" ...".
