@@ -355,3 +355,26 @@ TEST(EightBitSurfaces, MaskArithmetic) {
 
 }  // namespace
 }  // namespace qubo
+
+#include "render/crossfade.h"
+
+namespace qubo {
+namespace {
+
+TEST(CrossFade, EqualsAssignThenDrawBlend) {
+  auto from = Surface(3, 2, 32, {0x00102030, 0x00FFFFFF, 0xAA000000, 5, 6, 7});
+  auto to = Surface(3, 2, 32, {0x00FFFFFF, 0x00FFFFFF, 0x00000000, 9, 6, 0x00808080});
+  auto a = Surface(3, 2, 32, {0});
+  auto b = Surface(3, 2, 32, {0});
+  a->Assign(*from);
+  a->DrawBlend(0, 0, 100, false, false, false, to->BoundsRect(), *to);
+  CrossFade(*b, *from, *to, 100);
+  EXPECT_EQ(Pixels(*b), Pixels(*a));
+  // Through a mask whose one row repeats downwards.
+  auto mask = Surface(3, 1, 8, {0, 255, 128});
+  CrossFadeMasked(*b, *from, *to, *mask, false);
+  EXPECT_EQ(Pixels(*b), (std::vector<uint32_t>{0x00102030, 0x00FFFFFF, 0, 5, 6, 0x00404043}));
+}
+
+}  // namespace
+}  // namespace qubo

@@ -1,0 +1,214 @@
+// Drawing surfaces against their floor and peers, frame-sized: memcpy of the frame, then each
+// operation of ours beside the nearest pixman operation. Counters: x_memcpy is our time over
+// the memcpy of the same frame, x_pixman our time over pixman's (below 1 is faster).
+// pixman does not compute this system's arithmetic (the >> 8 blend, equal pixels left alone,
+// exact copies at 255); it is the nearest work, not the same bytes. SDL2's software blitter
+// is not measured here.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "render/crossfade.h"
+#include "render/dibx.h"
+#include "render/drawrows.h"
+
+#ifdef QUBO_HAVE_PIXMAN
+#include <pixman.h>
+#endif
+
+using namespace qubo;
+
+namespace {
+
+struct Frame {
+  int32_t w, h;
+  TDIBX a, b, c, mask;
+  Frame(int32_t width, int32_t height) : w(width), h(height) {
+    std::mt19937 rng(1);
+    for (TDIBX* s : {&a, &b, &c}) {
+      s->SetSize(w, h, 32);
+      for (int32_t y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(s->Lock(0, y));
+        for (int32_t x = 0; x < w; ++x) row[x] = rng() & 0x00FFFFFF;
+      }
+    }
+    mask.SetSize(w, h, 8);
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = mask.Lock(0, y);
+      // A sprite-like mask: runs of opaque, transparent and edge values.
+      for (int32_t x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(((x / 64 + y / 64) % 3 == 0) ? 0 : ((x % 64) < 48 ? 255 : rng()));
+    }
+  }
+  size_t Bytes() const { return size_t(w) * h * 4; }
+};
+
+Frame& GetFrame(int64_t w, int64_t h) {
+  static std::map<std::pair<int64_t, int64_t>, std::unique_ptr<Frame>> frames;
+  auto& f = frames[{w, h}];
+  if (!f) f = std::make_unique<Frame>(static_cast<int32_t>(w), static_cast<int32_t>(h));
+  return *f;
+}
+
+// Seconds per run of fn: the best of several timed batches.
+template <typename Fn>
+double Measure(Fn&& fn) {
+  fn();
+  double best = 1e9;
+  for (int batch = 0; batch < 5; ++batch) {
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) fn();
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / 10;
+    best = std::min(best, s);
+  }
+  return best;
+}
+
+double MemcpySeconds(Frame& f) {
+  static std::map<std::pair<int, int>, double> cache;
+  auto it = cache.find({f.w, f.h});
+  if (it != cache.end()) return it->second;
+  std::vector<uint8_t> dst(f.Bytes());
+  const uint8_t* src = f.a.Lock(0, 0);
+  const double s = Measure([&] {
+    std::memcpy(dst.data(), src, f.Bytes());
+    benchmark::DoNotOptimize(dst.data());
+  });
+  return cache[{f.w, f.h}] = s;
+}
+
+#ifdef QUBO_HAVE_PIXMAN
+struct Pix {
+  pixman_image_t *a, *b, *c, *mask, *solid;
+  explicit Pix(Frame& f) {
+    auto wrap = [&](TDIBX& s, pixman_format_code_t fmt) {
+      return pixman_image_create_bits(fmt, s.Width(), s.Height(), reinterpret_cast<uint32_t*>(s.Lock(0, 0)), s.Pitch());
+    };
+    a = wrap(f.a, PIXMAN_a8r8g8b8);
+    b = wrap(f.b, PIXMAN_x8r8g8b8);
+    c = wrap(f.c, PIXMAN_x8r8g8b8);
+    mask = wrap(f.mask, PIXMAN_a8);
+    pixman_color_t half{0x8000, 0x8000, 0x8000, 0x8000};
+    solid = pixman_image_create_solid_fill(&half);
+  }
+};
+Pix& GetPix(Frame& f) {
+  static std::map<Frame*, std::unique_ptr<Pix>> pix;
+  auto& p = pix[&f];
+  if (!p) p = std::make_unique<Pix>(f);
+  return *p;
+}
+enum class PixOp { OverSolid, OverMask, Add, CrossFade };
+double PixmanSeconds(Frame& f, PixOp op) {
+  static std::map<std::pair<Frame*, int>, double> cache;
+  auto key = std::make_pair(&f, static_cast<int>(op));
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  Pix& p = GetPix(f);
+  double s = 0;
+  switch (op) {
+    case PixOp::OverSolid:
+      s = Measure([&] { pixman_image_composite32(PIXMAN_OP_OVER, p.b, p.solid, p.c, 0, 0, 0, 0, 0, 0, f.w, f.h); });
+      break;
+    case PixOp::OverMask:
+      s = Measure([&] { pixman_image_composite32(PIXMAN_OP_OVER, p.b, p.mask, p.c, 0, 0, 0, 0, 0, 0, f.w, f.h); });
+      break;
+    case PixOp::Add:
+      s = Measure([&] { pixman_image_composite32(PIXMAN_OP_ADD, p.b, nullptr, p.c, 0, 0, 0, 0, 0, 0, f.w, f.h); });
+      break;
+    case PixOp::CrossFade:
+      s = Measure([&] {
+        pixman_image_composite32(PIXMAN_OP_SRC, p.a, nullptr, p.c, 0, 0, 0, 0, 0, 0, f.w, f.h);
+        pixman_image_composite32(PIXMAN_OP_OVER, p.b, p.solid, p.c, 0, 0, 0, 0, 0, 0, f.w, f.h);
+      });
+      break;
+  }
+  return cache[key] = s;
+}
+#endif
+
+// Runs one of our operations and reports the ratios.
+template <typename Fn>
+void Ours(benchmark::State& state, Frame& f, int pixOp, Fn&& fn) {
+  int64_t n = 0;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    fn();
+    ++n;
+  }
+  const double per = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / std::max<int64_t>(n, 1);
+  state.SetBytesProcessed(n * static_cast<int64_t>(f.Bytes()));
+  state.counters["x_memcpy"] = per / MemcpySeconds(f);
+#ifdef QUBO_HAVE_PIXMAN
+  if (pixOp >= 0) state.counters["x_pixman"] = per / PixmanSeconds(f, static_cast<PixOp>(pixOp));
+#else
+  (void)pixOp;
+#endif
+}
+
+void BM_Memcpy(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  std::vector<uint8_t> dst(f.Bytes());
+  const uint8_t* src = f.a.Lock(0, 0);
+  Ours(state, f, -1, [&] {
+    std::memcpy(dst.data(), src, f.Bytes());
+    benchmark::DoNotOptimize(dst.data());
+  });
+}
+
+void BM_DrawBlend(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  Ours(state, f, 0, [&] { f.c.DrawBlend(0, 0, 128, false, false, false, f.b.BoundsRect(), f.b); });
+}
+
+void BM_DrawAlphaMask(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  Ours(state, f, 1, [&] { f.c.DrawAlpha(0, 0, f.mask, false, false, f.b.BoundsRect(), f.b); });
+}
+
+void BM_DrawAdd(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  Ours(state, f, 2, [&] { f.c.DrawAdd(0, 0, 200, false, false, false, f.b.BoundsRect(), f.b); });
+}
+
+void BM_CrossFade(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  Ours(state, f, 3, [&] { CrossFade(f.c, f.a, f.b, 100); });
+}
+
+void BM_CrossFadeMasked(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  Ours(state, f, 1, [&] { CrossFadeMasked(f.c, f.a, f.b, f.mask, false); });
+}
+
+// The blend kernel of each variant alone, to show what the run-time choice buys.
+void BM_BlendKernel(benchmark::State& state) {
+  Frame& f = GetFrame(state.range(0), state.range(1));
+  const auto variants = rows::AllKernels32();
+  const size_t which = static_cast<size_t>(state.range(2));
+  if (which >= variants.size()) {
+    state.SkipWithError("variant not available on this processor");
+    return;
+  }
+  const rows::TRowKernels32& k = *variants[which];
+  state.SetLabel(k.name);
+  Ours(state, f, 0, [&] {
+    for (int32_t y = 0; y < f.h; ++y)
+      k.blend(reinterpret_cast<uint32_t*>(f.c.Lock(0, y)), reinterpret_cast<const uint32_t*>(f.b.Lock(0, y)), f.w, 128, 0,
+              false);
+  });
+}
+
+#define SIZES Args({1280, 720})->Args({1920, 1080})
+BENCHMARK(BM_Memcpy)->SIZES;
+BENCHMARK(BM_DrawBlend)->SIZES;
+BENCHMARK(BM_DrawAlphaMask)->SIZES;
+BENCHMARK(BM_DrawAdd)->SIZES;
+BENCHMARK(BM_CrossFade)->SIZES;
+BENCHMARK(BM_CrossFadeMasked)->SIZES;
+BENCHMARK(BM_BlendKernel)->Args({1920, 1080, 0})->Args({1920, 1080, 1})->Args({1920, 1080, 2});
+
+}  // namespace
