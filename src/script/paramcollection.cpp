@@ -1,5 +1,7 @@
 #include "script/paramcollection.h"
 
+#include <atomic>
+
 #include "script/messages.h"
 #include "script/paramvar.h"
 #include "support/errors.h"
@@ -10,7 +12,8 @@ namespace qubo {
 // ---- ItemLink ----
 
 void ItemLink::Reset(TParamCollectionItem* item) {
-  if (token_ != nullptr && token_->item == item) return;
+  // Already linked to that live item; a link whose item is gone is always released.
+  if (item != nullptr && token_ != nullptr && token_->item == item) return;
   if (token_ != nullptr) {
     if (--token_->refs == 0 && token_->item == nullptr) delete token_;
     token_ = nullptr;
@@ -40,7 +43,7 @@ TParamCollectionItem::~TParamCollectionItem() {
 void TParamCollectionItem::SetValue(std::unique_ptr<TCustomParam> value) {
   if (!value) return;
   value_ = std::move(value);
-  if (table_ != nullptr) ++table_->generation_;
+  if (table_ != nullptr) table_->Touch();
 }
 
 void TParamCollectionItem::SetName(const std::string& name) {
@@ -64,7 +67,7 @@ void TParamCollectionItem::SetLocalId(int32_t id) {
 void TParamCollectionItem::SetLocal(bool v) {
   if (v == local_) return;
   local_ = v;
-  if (table_ != nullptr) ++table_->generation_;
+  if (table_ != nullptr) table_->Touch();
   if (entry_ != nullptr) entry_->locals += v ? 1 : -1;
 }
 
@@ -89,7 +92,7 @@ bool TParamCollection::NoCaseEqual::operator()(std::string_view a, std::string_v
 }
 
 void TParamCollection::Index(TParamCollectionItem* item) {
-  ++generation_;
+  Touch();
   auto it = names_.find(std::string_view(item->Name()));
   if (it == names_.end()) it = names_.emplace(item->Name(), TParamNameEntry{item->Name(), {}, 0}).first;
   TParamNameEntry& e = it->second;
@@ -99,7 +102,7 @@ void TParamCollection::Index(TParamCollectionItem* item) {
 }
 
 void TParamCollection::Unindex(TParamCollectionItem* item) {
-  ++generation_;
+  Touch();
   TParamNameEntry* e = item->entry_;
   item->entry_ = nullptr;
   for (size_t k = e->items.size(); k-- > 0;) {
@@ -118,14 +121,19 @@ const TParamNameEntry* TParamCollection::Entry(std::string_view name) const {
 }
 
 void TParamCollection::OnLocalIdChange(int32_t from, int32_t to) {
-  ++generation_;
+  Touch();
   if (from == -1 && to != -1) ++frameVarCount_;
   if (from != -1 && to == -1) --frameVarCount_;
 }
 
 // ---- TParamCollection ----
 
-TParamCollection::TParamCollection() = default;
+uint64_t TParamCollection::NextGeneration() {
+  static std::atomic<uint64_t> counter{0};
+  return counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+TParamCollection::TParamCollection() : generation_(NextGeneration()) {}
 
 TParamCollection::~TParamCollection() {
   // Items leave the name index as they go, so they must go while it still exists.

@@ -175,13 +175,15 @@ class TParamCollection : public THashCollection {
   // The number of frames on the call stack; the engine sets it after every push and pop.
   int32_t CurrentLocalId() const { return currentLocalId_; }
   void SetCurrentLocalId(int32_t id) {
-    if (id != currentLocalId_) ++generation_;
+    if (id != currentLocalId_) Touch();
     currentLocalId_ = id;
   }
 
   // Moves whenever a name lookup could answer differently: a variable named, renamed or
   // deleted, its value replaced, a local flag or local ID changed, the current local ID
-  // changed. Compiled expressions cache their lookups against it.
+  // changed. Compiled expressions cache their lookups against it. Numbers are drawn from
+  // one process-wide sequence, so no two tables (nor two tables at one address in turn)
+  // ever show the same generation.
   uint64_t Generation() const { return generation_; }
 
   // Sets the target from the reference's name (FindVar); none raises "\"name\" ...".
@@ -240,7 +242,9 @@ class TParamCollection : public THashCollection {
   int systemCount_ = 0;
   int32_t frameVarCount_ = 0;  // variables whose local ID is not -1
   int32_t currentLocalId_ = 0;
-  uint64_t generation_ = 0;
+  static uint64_t NextGeneration();
+  void Touch() { generation_ = NextGeneration(); }
+  uint64_t generation_;
   TParamGlobals globals_;
   std::vector<std::unique_ptr<TKoMemoryStream>> pushed_;
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "script/exprcompiler.h"
 #include "script/expreval.h"
@@ -359,6 +360,23 @@ TEST(ExprEval, NamesAreLookedUpAgainWhenTheTableChanges) {
   env.vars.Delete(env.vars.FindVar("i"));
   EXPECT_FALSE(p.Execute(env.ctx));
   EXPECT_EQ(p.Result(), nullptr);
+}
+
+TEST(ExprEval, ExpressionOutlivesItsTableAndMeetsANewOneAtTheSameAddress) {
+  TQuboParser p;
+  TBuildQuboParser c;
+  c.Compile("i + 1");
+  p.LoadFromStored(c.ToStored());
+  std::optional<TParamCollection> vars;  // one storage, so the second table has the same address
+  for (int value : {1, 41}) {
+    vars.emplace();
+    vars->AddNamed(PT_INT, "i")->Value().SetInt(value);
+    TExprContext ctx;
+    ctx.vars = &*vars;
+    ASSERT_TRUE(p.Execute(ctx)) << p.LastError();
+    EXPECT_EQ(p.Result()->AsInt(), value + 1);
+    vars.reset();
+  }
 }
 
 TEST(ExprEval, InvalidOperationsFailWithTheirMessage) {
