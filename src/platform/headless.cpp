@@ -2,8 +2,10 @@
 
 #include "platform/headless.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 
 #include "platform/fcfonts.h"
 #include "platform/frames.h"
@@ -142,9 +144,8 @@ class HeadlessPlatform::DialogsImpl : public Dialogs {
       answer = offered[d < offered.size() ? d : 0];
       how = "unanswered";
     }
-    p_.Record("MessageBox " + Quote(request.caption) + " " + Quote(request.text) + " " +
-              ButtonsName(request.buttons) + " " + IconName(request.icon) + " -> " + ButtonName(answer) + " [" +
-              how + "]");
+    p_.Record("MessageBox " + Quote(request.caption) + " " + Quote(request.text) + " " + ButtonsName(request.buttons) +
+              " " + IconName(request.icon) + " -> " + ButtonName(answer) + " [" + how + "]");
     return answer;
   }
 
@@ -313,7 +314,7 @@ class HeadlessPlatform::InputImpl : public Input {
         break;
       case EventType::MouseDown:
       case EventType::MouseUp: {
-        const int code = event.button == MouseButton::Left    ? 1
+        const int code = event.button == MouseButton::Left     ? 1
                          : event.button == MouseButton::Right  ? 2
                          : event.button == MouseButton::Middle ? 4
                                                                : 0;

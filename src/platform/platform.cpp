@@ -8,8 +8,7 @@ namespace qubo::platform {
 
 uint32_t MillisecondsOfDay(const LocalDateTime& t) {
   auto clamp = [](int32_t v, int32_t hi) { return static_cast<uint32_t>(v < 0 ? 0 : v > hi ? hi : v); };
-  return ((clamp(t.hour, 23) * 60 + clamp(t.minute, 59)) * 60 + clamp(t.second, 59)) * 1000 +
-         clamp(t.millisecond, 999);
+  return ((clamp(t.hour, 23) * 60 + clamp(t.minute, 59)) * 60 + clamp(t.second, 59)) * 1000 + clamp(t.millisecond, 999);
 }
 
 uint32_t Clock::RandomSeed() { return MillisecondsOfDay(Now()); }

@@ -15,6 +15,7 @@
 //
 // Audio and MIDI output (AudioOut, MidiOut) will join the aggregate with the media code.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -141,8 +142,8 @@ class Shell {
 
 struct DisplayMode {
   int32_t width = 0, height = 0;
-  int32_t bits = 32;     // 15, 16, 24 or 32 (an 8-8-8 format padded to 32 bits counts as 32)
-  int32_t refresh = 0;   // Hz, 0 when unknown
+  int32_t bits = 32;    // 15, 16, 24 or 32 (an 8-8-8 format padded to 32 bits counts as 32)
+  int32_t refresh = 0;  // Hz, 0 when unknown
   friend bool operator==(const DisplayMode&, const DisplayMode&) = default;
 };
 
@@ -271,14 +272,14 @@ class Input {
 struct FontFamily {
   std::string name;  // CP932
   bool fixedPitch = false;
-  bool scalable = true;  // an outline font (not a bitmap font)
+  bool scalable = true;   // an outline font (not a bitmap font)
   bool japanese = false;  // covers Japanese
   friend bool operator==(const FontFamily&, const FontFamily&) = default;
 };
 
 struct FontFile {
-  std::string path;  // host path
-  int32_t index = 0;  // face index inside a collection file
+  std::string path;          // host path
+  int32_t index = 0;         // face index inside a collection file
   bool exactFamily = false;  // false: a substitute the font system chose for the name
 };
 
@@ -308,7 +309,7 @@ class Platform {
 };
 
 // The real back end: SDL2 video and events, fontconfig, xdg-open, zenity. Raises QuboError
-// when SDL's video cannot start.
+// when SDL's video cannot start. One real platform exists at a time (it owns SDL).
 std::unique_ptr<Platform> MakeRealPlatform();
 
 }  // namespace qubo::platform

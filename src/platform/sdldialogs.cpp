@@ -48,10 +48,9 @@ class SdlDialogs : public Dialogs {
   MsgButton ShowMessage(const MessageBoxRequest& request) override {
     const auto buttons = ButtonsOf(request.buttons);
     const MsgButton escape = EscapeAnswer(request.buttons);
-    const size_t def =
-        request.defaultButton >= 0 && static_cast<size_t>(request.defaultButton) < buttons.size()
-            ? static_cast<size_t>(request.defaultButton)
-            : 0;
+    const size_t def = request.defaultButton >= 0 && static_cast<size_t>(request.defaultButton) < buttons.size()
+                           ? static_cast<size_t>(request.defaultButton)
+                           : 0;
     std::vector<SDL_MessageBoxButtonData> data;
     for (size_t i = 0; i < buttons.size(); ++i) {
       SDL_MessageBoxButtonData d{};

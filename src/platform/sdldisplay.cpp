@@ -130,7 +130,8 @@ class SdlDisplay : public Display {
       Refresh();
       if (static_cast<size_t>(modeIndex) < modes_.size()) {
         SDL_DisplayMode m = modes_[static_cast<size_t>(modeIndex)];
-        ok = SDL_SetWindowDisplayMode(w_.window, &m) == 0 && SDL_SetWindowFullscreen(w_.window, SDL_WINDOW_FULLSCREEN) == 0;
+        ok = SDL_SetWindowDisplayMode(w_.window, &m) == 0 &&
+             SDL_SetWindowFullscreen(w_.window, SDL_WINDOW_FULLSCREEN) == 0;
       }
     }
     if (!ok) {

@@ -16,7 +16,7 @@ struct SdlWindow {
   SDL_Texture* texture = nullptr;
   int32_t textureW = 0, textureH = 0;
   int32_t logicalW = 640, logicalH = 480;
-  int fullScreen = -1;  // as Display::SetFullScreen's argument; -1 windowed
+  int fullScreen = -1;           // as Display::SetFullScreen's argument; -1 windowed
   SDL_Cursor* cursor = nullptr;  // our own cursor, when one is set
 
   // A point of the logical surface in window coordinates, and back.

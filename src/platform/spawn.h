@@ -33,7 +33,7 @@ bool SpawnDetached(const std::vector<std::string>& argv);
 
 struct RunResult {
   bool started = false;
-  int exitCode = -1;  // -1 when ended by a signal
+  int exitCode = -1;   // -1 when ended by a signal
   std::string output;  // standard output
 };
 // Runs argv and waits for it, collecting its standard output; whileWaiting (may be empty) is

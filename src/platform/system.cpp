@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "platform/spawn.h"
@@ -25,7 +26,8 @@ class SystemClock : public Clock {
   uint32_t SystemMilliseconds() override {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec / 1000000));
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(ts.tv_nsec / 1000000));
   }
   void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
   LocalDateTime Now() override {
@@ -90,8 +92,17 @@ class SystemShell : public Shell {
     return true;
   }
   std::unique_ptr<InstanceLock> AcquireInstance(const std::string& name) override {
+    // The user's runtime folder; else the user's cache folder (not a folder others share,
+    // where someone else's file of that name could make every start look like a second one).
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime && *runtime == '/' ? runtime : "/tmp";
+    if (runtime && *runtime == '/') return AcquireInstanceLock(runtime, name);
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder = cache && *cache == '/' ? std::string(cache)
+                         : home && *home == '/' ? std::string(home) + "/.cache"
+                                                : std::string("/tmp");
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
     return AcquireInstanceLock(folder, name);
   }
 };

@@ -33,7 +33,8 @@ inline constexpr int32_t kOem4 = 0xDB, kOem5 = 0xDC, kOem6 = 0xDD, kOem7 = 0xDE,
 // The virtual-key code of a key event, from the key's scancode (USB HID keyboard usage, the
 // numbering SDL's scancodes use) and its keycode in the current layout (SDL keycode: the
 // character for character keys). Left and right modifier keys give the shared code (Shift
-// 0x10, Control 0x11, Alt 0x12), as key messages carry them. 0 for keys without a code.
+// 0x10, Control 0x11, Alt 0x12), as key messages carry them; a keypad key that the layout
+// makes a navigation key (Num Lock off) gives that key's code. 0 for keys without a code.
 int32_t VkFromKey(uint32_t scancode, int32_t keycode);
 
 }  // namespace qubo::platform

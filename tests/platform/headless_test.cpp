@@ -232,11 +232,13 @@ TEST(HeadlessShell, RecordsOpensWallpaperAndInstances) {
   EXPECT_EQ(s.AcquireInstance("GAME-B"), nullptr);
   a.reset();
   EXPECT_NE(s.AcquireInstance("GAME-A"), nullptr) << "released with the lock";
-  const std::vector<std::string> expect{
-      "Open \"http://example.com/a b;c\" -> started", "Open \"\" -> refused",
-      "SetWallpaper \"/tmp/w.bmp\" 1",              "AcquireInstance \"GAME-A\" -> held",
-      "AcquireInstance \"GAME-A\" -> refused",      "AcquireInstance \"GAME-B\" -> refused",
-      "AcquireInstance \"GAME-A\" -> held"};
+  const std::vector<std::string> expect{"Open \"http://example.com/a b;c\" -> started",
+                                        "Open \"\" -> refused",
+                                        "SetWallpaper \"/tmp/w.bmp\" 1",
+                                        "AcquireInstance \"GAME-A\" -> held",
+                                        "AcquireInstance \"GAME-A\" -> refused",
+                                        "AcquireInstance \"GAME-B\" -> refused",
+                                        "AcquireInstance \"GAME-A\" -> held"};
   EXPECT_EQ(p.Transcript(), expect);
   EXPECT_EQ(s.UserFolderPath(UserFolder::Desktop), "/home/player/Desktop");
   EXPECT_EQ(s.UserFolderPath(UserFolder::Documents), "/home/player/Documents");
@@ -264,10 +266,9 @@ TEST(HeadlessDisplay, WindowTitleIsConvertedAndFullScreenFollowsTheModes) {
   d.SetClientSize(0, -5);
   EXPECT_EQ(p.ClientWidth(), 1);
   EXPECT_EQ(p.ClientHeight(), 1);
-  const std::vector<std::string> expect{"OpenWindow \"ゲーム\" 320x240",   "SetTitle \"第二章\"",
-                                        "SetFullScreen 1 -> ok",          "SetFullScreen 2 -> refused",
-                                        "SetFullScreen -2 -> ok",         "SetFullScreen -1 -> ok",
-                                        "SetClientSize 1x1"};
+  const std::vector<std::string> expect{
+      "OpenWindow \"ゲーム\" 320x240", "SetTitle \"第二章\"",    "SetFullScreen 1 -> ok", "SetFullScreen 2 -> refused",
+      "SetFullScreen -2 -> ok",        "SetFullScreen -1 -> ok", "SetClientSize 1x1"};
   EXPECT_EQ(p.Transcript(), expect);
 }
 

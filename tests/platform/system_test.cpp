@@ -147,9 +147,9 @@ TEST(Zenity, CommandLinesForEachDialog) {
   r.title = *Utf8ToCp932("開く");
   r.filter = *Utf8ToCp932("画像|*.png;*.bmp|すべて|*.*");
   r.initialFolder = "/home/p/Desk top";
-  EXPECT_EQ(ZenityArgv(r), (std::vector<std::string>{"zenity", "--file-selection", "--title=開く",
-                                                     "--filename=/home/p/Desk top/", "--file-filter=画像 | *.png *.bmp",
-                                                     "--file-filter=すべて | *.*"}));
+  EXPECT_EQ(ZenityArgv(r),
+            (std::vector<std::string>{"zenity", "--file-selection", "--title=開く", "--filename=/home/p/Desk top/",
+                                      "--file-filter=画像 | *.png *.bmp", "--file-filter=すべて | *.*"}));
   r.kind = FileDialogKind::Save;
   r.title.clear();
   r.filter.clear();
