@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/crossfade.h"
 #include "render/wiperows.h"
 
 namespace qubo {
@@ -14,12 +15,18 @@ using wipe::TLockedRows;
 
 void TWipeFade::DrawStep() {
   const TRect all = dest_->BoundsRect();
-  dest_->Draw(0, 0, false, false, false, all, *from_);
   const int64_t opacity = Progress(256);
-  if (opacity <= 0) return;
   const double c = static_cast<double>(int64_t{Duration} - Elapsed - 1) / Duration;
-  dest_->DrawBlend(wipe::RoundI32(c * params_[0]), wipe::RoundI32(c * params_[1]),
-                   static_cast<uint32_t>(std::min<int64_t>(opacity, 255)), false, false, false, all, *to_);
+  const int32_t ox = wipe::RoundI32(c * params_[0]), oy = wipe::RoundI32(c * params_[1]);
+  const uint32_t a = static_cast<uint32_t>(std::clamp<int64_t>(opacity, 0, 255));
+  const bool sameShape = from_->Width() == W && from_->Height() == H && to_->Width() == W && to_->Height() == H;
+  if (a > 0 && ox == 0 && oy == 0 && sameShape && dest_->BitCount() == 32) {
+    // The same pixels as the copy and blend below, in one pass.
+    CrossFade(*dest_, *from_, *to_, a);
+    return;
+  }
+  dest_->Draw(0, 0, false, false, false, all, *from_);
+  if (a > 0) dest_->DrawBlend(ox, oy, a, false, false, false, all, *to_);
 }
 
 void TWipeScrollH::DrawStep() {

@@ -71,7 +71,7 @@ void TWipeRipple::DoPrepare() {
   dist_.resize(count), cos_.resize(count), sin_.resize(count);
   for (int32_t j = 0; j < qh_; ++j)
     for (int32_t i = 0; i < qw_; ++i) {
-      const double dx = i + offX, dy = j + offY, h = std::hypot(dx, dy);
+      const double dx = i + offX, dy = j + offY, h = std::sqrt(dx * dx + dy * dy);
       const size_t k = static_cast<size_t>(j) * static_cast<size_t>(qw_) + static_cast<size_t>(i);
       dist_[k] = wipe::RoundI32(h);
       cos_[k] = h > 0 ? static_cast<int32_t>(std::trunc(dx / h * 65536)) : 65536;

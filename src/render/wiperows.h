@@ -35,23 +35,16 @@ class TLockedRows {
 inline constexpr uint32_t kRgbMask = 0x00FFFFFF;
 
 // Saturating add and floored subtract of grey g (0..255) to each channel of an 8-8-8 pixel;
-// the top byte of the result is 0.
+// the top byte of the result is 0. Byte-parallel: the low seven bits of each channel are
+// added without carries between channels, the top bits and the carry out come after.
 inline uint32_t AddGrey(uint32_t p, uint32_t g) {
-  uint32_t r = 0;
-  for (int sh = 0; sh < 24; sh += 8) {
-    const uint32_t c = ((p >> sh) & 0xFF) + g;
-    r |= (c > 255 ? 255u : c) << sh;
-  }
-  return r;
+  const uint32_t a = p & 0xFFFFFF, b = g * 0x010101u;
+  uint32_t s = (a & 0x7F7F7F) + (b & 0x7F7F7F);
+  const uint32_t carry = ((a & b) | (s & (a ^ b))) & 0x808080;
+  s = (s ^ ((a ^ b) & 0x808080)) & 0xFFFFFF;
+  return s | ((carry >> 7) * 0xFF);
 }
-inline uint32_t SubGrey(uint32_t p, uint32_t g) {
-  uint32_t r = 0;
-  for (int sh = 0; sh < 24; sh += 8) {
-    const uint32_t c = (p >> sh) & 0xFF;
-    r |= (c > g ? c - g : 0u) << sh;
-  }
-  return r;
-}
+inline uint32_t SubGrey(uint32_t p, uint32_t g) { return ~AddGrey(~p, g) & 0xFFFFFF; }
 
 // Blend of s over d with weight w (0..255), per channel (w * S + (255 - w) * D) >> 8.
 inline uint32_t Blend(uint32_t s, uint32_t d, uint32_t w) {
@@ -103,7 +96,8 @@ std::vector<uint8_t> GreyLevels(TCustomDIBX& image);
 
 // Distance of a pixel centre from the centre of a w x h picture, rounded.
 inline int32_t CentreDistance(int32_t x, int32_t y, int32_t w, int32_t h) {
-  return RoundI32(std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0));
+  const double dx = x + 0.5 - w / 2.0, dy = y + 0.5 - h / 2.0;
+  return RoundI32(std::sqrt(dx * dx + dy * dy));
 }
 
 }  // namespace qubo::wipe

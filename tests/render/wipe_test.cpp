@@ -11,6 +11,7 @@
 #include "render/wipe.h"
 #include "render/wipemasks.h"
 #include "render/wipemotion.h"
+#include "render/wiperows.h"
 
 namespace qubo {
 namespace {
@@ -432,6 +433,24 @@ TEST(WipeMask, BlockRandomOrderComesFromTheInjectedGenerator) {
 }
 
 // Direct kinds
+
+TEST(WipeDirect, GreyAddAndSubtractSaturatePerChannel) {
+  for (uint32_t c = 0; c < 256; ++c)
+    for (uint32_t g = 0; g < 256; ++g) {
+      // The channel under test between two neighbours that sit at the edges of the range.
+      for (int sh : {0, 8, 16}) {
+        const uint32_t others = 0xFF000000u | (sh == 0 ? 0x00FF0000u : 0x000000FFu);
+        const uint32_t p = (others & ~(0xFFu << sh)) | (c << sh);
+        const uint32_t add = wipe::AddGrey(p, g), sub = wipe::SubGrey(p, g);
+        ASSERT_EQ((add >> sh) & 0xFF, std::min(255u, c + g)) << c << " " << g << " " << sh;
+        ASSERT_EQ((sub >> sh) & 0xFF, c > g ? c - g : 0u) << c << " " << g << " " << sh;
+        ASSERT_EQ(add >> 24, 0u);
+        ASSERT_EQ(sub >> 24, 0u);
+      }
+    }
+  EXPECT_EQ(wipe::AddGrey(0x00FF0000, 1), 0x00FF0101u);
+  EXPECT_EQ(wipe::SubGrey(0x0000FF01, 2), 0x0000FD00u);
+}
 
 TEST(WipeDirect, FadeLastStepBeforeTheEndBlendsAtNearlyFullOpacity) {
   Pictures p(8, 8);
