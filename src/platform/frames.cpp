@@ -13,6 +13,7 @@ namespace qubo::platform {
 
 bool IsValidFrame(const FrameView& frame) {
   return frame.pixels && frame.width > 0 && frame.height > 0 &&
+         frame.pitchBytes % 4 == 0 &&
          static_cast<int64_t>(frame.pitchBytes) >= 4 * static_cast<int64_t>(frame.width);
 }
 

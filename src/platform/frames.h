@@ -17,7 +17,8 @@ uint64_t HashFrame(const FrameView& frame);
 // cannot be written.
 bool WriteFramePng(const FrameView& frame, const std::string& path);
 
-// A frame is usable when it has pixels, a positive size and a pitch of at least 4 * width.
+// A frame is usable when it has pixels, a positive size and a pitch that is a multiple of 4
+// and at least 4 * width.
 bool IsValidFrame(const FrameView& frame);
 
 }  // namespace qubo::platform

@@ -148,8 +148,8 @@ struct DisplayMode {
 };
 
 // A frame to present: 32-bit words 0x00RRGGBB, that is bytes B, G, R, X in memory on this
-// little-endian machine; the top byte is ignored. Rows are pitchBytes apart (at least
-// 4 * width).
+// little-endian machine; the top byte is ignored. Rows are pitchBytes apart (a multiple of 4,
+// at least 4 * width).
 struct FrameView {
   const uint32_t* pixels = nullptr;
   int32_t width = 0, height = 0;

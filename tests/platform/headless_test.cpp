@@ -317,6 +317,7 @@ TEST(FrameHash, DependsOnColoursAndSizeOnly) {
   EXPECT_NE(ha, HashFrame({a.data(), 2, 3, 8}));
   EXPECT_FALSE(IsValidFrame({a.data(), 3, 2, 8})) << "pitch below 4 * width";
   EXPECT_FALSE(IsValidFrame({nullptr, 3, 2, 12}));
+  EXPECT_FALSE(IsValidFrame({a.data(), 2, 2, 10})) << "rows must stay word-aligned";
   EXPECT_FALSE(IsValidFrame({a.data(), 0, 2, 12}));
 }
 
