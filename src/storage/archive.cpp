@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <limits>
 
 #include <libdeflate.h>
@@ -271,13 +272,38 @@ void DecodeMember(TKoMemoryStream& stream, uint8_t type) {
 }
 
 void ReadMemberData(TStream& archive, const ArchiveEntry& entry, TKoMemoryStream& dest) {
-  dest.Clear();
-  if (entry.size > 0) {
-    if (entry.size > std::numeric_limits<int32_t>::max()) Damaged();
-    std::vector<uint8_t> stored(static_cast<size_t>(entry.size));
-    archive.SetPosition(entry.offset);
-    if (archive.Read(stored.data(), entry.size) != entry.size) Damaged();
-    dest.Assign(std::move(stored));
+  if (entry.type > kStoreCompressedScrambled) Damaged();
+  if (entry.size <= 0) {
+    dest.Clear();
+    return;
+  }
+  if (entry.size > std::numeric_limits<int32_t>::max()) Damaged();
+  archive.SetPosition(entry.offset);
+  if (entry.type == kStoreCompressed) {
+    // The common case: inflate from a read buffer straight into dest's own memory. The read
+    // buffer is kept between reads (up to kKeptReadBuffer bytes), so its pages are not
+    // faulted in again for every member.
+    constexpr int64_t kKeptReadBuffer = int64_t{64} << 20;
+    thread_local std::vector<uint8_t> kept;
+    std::unique_ptr<uint8_t[]> large;
+    uint8_t* stored;
+    if (entry.size <= kKeptReadBuffer) {
+      if (kept.size() < static_cast<size_t>(entry.size)) kept.resize(static_cast<size_t>(entry.size));
+      stored = kept.data();
+    } else {
+      large.reset(new uint8_t[static_cast<size_t>(entry.size)]);
+      stored = large.get();
+    }
+    if (archive.Read(stored, entry.size) != entry.size) Damaged();
+    InflateWhole(stored, static_cast<size_t>(entry.size), dest.Bytes(), InflateBound(entry.size));
+    dest.SetPosition(0);
+    return;
+  }
+  std::vector<uint8_t>& bytes = dest.Bytes();
+  bytes.resize(static_cast<size_t>(entry.size));
+  if (archive.Read(bytes.data(), entry.size) != entry.size) {
+    dest.Clear();
+    Damaged();
   }
   DecodeMember(dest, entry.type);
 }

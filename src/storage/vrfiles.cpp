@@ -119,12 +119,40 @@ ArchiveEntry TVrFile::Entry() const {
   return e;
 }
 
+void TVrFile::SetName(const std::string& name) {
+  THashCollectionItem::SetName(name);
+  if (auto* c = dynamic_cast<TVrFileCollection*>(Collection())) c->MarkStale();
+}
+
 // ---- TVrFileCollection ----
+
+TVrFile* TVrFileCollection::FindFile(std::string_view name) const {
+  if (indexedCount_ != Count()) {
+    byName_.clear();
+    byName_.reserve(static_cast<size_t>(Count()));
+    // Later members overwrite earlier ones: the newest of equal names wins, as in the chains.
+    for (int i = 0; i < Count(); ++i) byName_[sjis::AsciiLower(File(i)->Name())] = File(i);
+    indexedCount_ = Count();
+  }
+  const auto it = byName_.find(sjis::AsciiLower(name));
+  return it == byName_.end() ? nullptr : it->second;
+}
+
+TVrFile* TVrFileCollection::AddNamedFile(const std::string& name) {
+  const bool current = indexedCount_ == Count();
+  auto* f = static_cast<TVrFile*>(AddNamed(name));
+  if (current) {
+    byName_[sjis::AsciiLower(name)] = f;
+    indexedCount_ = Count();
+  }
+  return f;
+}
 
 TVrFileCollection::~TVrFileCollection() = default;
 
 void TVrFileCollection::Reset() {
   Clear();
+  MarkStale();
   archive_.reset();
   folder_.clear();
   fileName_.clear();
@@ -203,7 +231,7 @@ void TVrFileCollection::LoadIndex(TStream& index, int64_t base, int64_t dataSize
   ArchiveIndex idx = ReadArchiveIndex(index, base, dataSize);
   version_ = idx.version;
   for (auto& e : idx.entries) {
-    auto* f = static_cast<TVrFile*>(AddNamed(e.name));
+    auto* f = AddNamedFile(e.name);
     f->offset = e.offset;
     f->size = e.size;
     f->type = e.type;
@@ -277,19 +305,20 @@ std::unique_ptr<TStream> TVrFileCollection::OpenMemberRange(std::string_view nam
 
 TVrFile* TVrFileCollection::AddMember(const std::string& name) {
   if (TVrFile* f = FindFile(name)) return f;
-  return static_cast<TVrFile*>(AddNamed(name));
+  return AddNamedFile(name);
 }
 
 TVrFile* TVrFileCollection::AddMemoryMember(const std::string& name) {
   TVrFile* f = FindFile(name);
-  if (!f) f = static_cast<TVrFile*>(AddNamed(name));
+  if (!f) f = AddNamedFile(name);
   f->data = std::make_unique<TKoMemoryStream>();
   return f;
 }
 
 void TVrFileCollection::DeleteMember(std::string_view name) {
-  const int i = IndexOf(name);
-  if (i >= 0) Delete(i);
+  const TVrFile* f = FindFile(name);
+  if (!f) return;
+  Delete(f->CachedIndex());
 }
 
 void TVrFileCollection::ListFolder(std::string_view folder, std::vector<std::string>& list) const {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "storage/archive.h"
@@ -30,6 +31,8 @@ extern const char* const kCannotMakeWorkFile;  // 作業用ファイルが作れ
 class TVrFile : public THashCollectionItem {
  public:
   std::string DefaultDisplayName() const override { return "TVrFile"; }
+  // Renaming a member tells its collection's name index.
+  void SetName(const std::string& name) override;
 
   int64_t offset = 0;  // absolute position of the stored bytes in the archive
   int64_t size = 0;    // stored bytes
@@ -68,8 +71,20 @@ class TVrFileCollection : public THashCollection {
   void LoadIndex(TStream& index, int64_t base, int64_t dataSize);
 
   int FileCount() const { return Count(); }
+  // The base operations, keeping the name index honest.
+  void Clear() {
+    THashCollection::Clear();
+    MarkStale();
+  }
+  void Delete(int i) {
+    THashCollection::Delete(i);
+    MarkStale();
+  }
   TVrFile* File(int i) const { return ItemAs<TVrFile>(i); }
-  TVrFile* FindFile(std::string_view name) const { return static_cast<TVrFile*>(Find(name)); }
+  // The newest member of that name (ASCII case ignored), or nullptr. Besides the hashed
+  // chains (whose hash puts names like "cg\\ev001.brx" and "cg\\ev002.brx" into one bucket),
+  // the collection keeps an exact index of lower-cased names, rebuilt when it goes stale.
+  TVrFile* FindFile(std::string_view name) const;
 
   // The plain content of a member into dest (position 0). A missing member, or one without
   // any source of bytes, raises "%s:ファイルがありません".
@@ -111,7 +126,11 @@ class TVrFileCollection : public THashCollection {
   std::unique_ptr<THashCollectionItem> NewItem() override { return std::make_unique<TVrFile>(); }
 
  private:
+  friend class TVrFile;
   void Reset();
+  void MarkStale() { indexedCount_ = -1; }
+  // AddNamed keeping the name index current.
+  TVrFile* AddNamedFile(const std::string& name);
   // A window onto the stored bytes of a member of the archive (plain or scrambled as
   // stored), opened on its own file handle when the archive is a file.
   std::unique_ptr<TStream> OpenStoredWindow(const TVrFile& file, bool ownHandle);
@@ -121,6 +140,8 @@ class TVrFileCollection : public THashCollection {
   std::string resourceModule_, resourceName_, resourceType_;
   std::unique_ptr<TKoBigStream> archive_;
   int32_t version_ = kArchiveVersion;
+  mutable std::unordered_map<std::string, TVrFile*> byName_;
+  mutable int indexedCount_ = -1;  // Count() when byName_ was made; -1: stale
 };
 
 // The process-wide list of temporary files to delete (failures ignored).
