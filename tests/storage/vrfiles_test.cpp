@@ -212,6 +212,23 @@ TEST_F(VrFiles, FreeingTheManagerDeletesItsCopies) {
   EXPECT_FALSE(fs::exists(folder));
 }
 
+TEST(VrFileCollection, NameIndexFollowsAddsDeletesAndRenames) {
+  TVrFileCollection c;
+  TVrFile* older = c.AddMemoryMember("cg\\ev001.brx");
+  c.AddMemoryMember("cg\\ev002.brx");
+  // A duplicate name added through the base collection: the newer one is found.
+  auto* newer = static_cast<TVrFile*>(c.AddNamed("CG\\EV001.BRX"));
+  EXPECT_EQ(c.FindFile("cg\\ev001.brx"), newer);
+  c.DeleteMember("cg\\ev001.brx");
+  EXPECT_EQ(c.FindFile("cg\\EV001.brx"), older);
+  older->SetName("renamed");
+  EXPECT_EQ(c.FindFile("cg\\ev001.brx"), nullptr);
+  EXPECT_EQ(c.FindFile("RENAMED"), older);
+  c.Delete(0);
+  EXPECT_EQ(c.FindFile("renamed"), nullptr);
+  EXPECT_EQ(c.FindFile("cg\\ev002.brx")->CachedIndex(), 0);
+}
+
 TEST(VrTemporaryExtension, ComesFromTheLastComponentOnly) {
   struct Case {
     std::string name, ext;
