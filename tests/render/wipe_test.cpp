@@ -165,6 +165,17 @@ TEST(WipeInvariants, ZeroOrNegativeDurationIsFinishedAndShowsTo) {
     }
 }
 
+TEST(WipeInvariants, NegativeElapsedCountsAsTheStart) {
+  Pictures p(7, 5);
+  for (int32_t kind = 1; kind <= kWipeKindLast; ++kind) {
+    if (!StartsAtFrom(kind)) continue;
+    auto w = Make(kind, p, 1000);
+    w->Elapsed = INT_MIN;
+    EXPECT_FALSE(w->Step()) << kind;
+    EXPECT_EQ(CountDiffering(p.dest, p.from), 0) << kind;
+  }
+}
+
 // Long durations: Elapsed * N must not overflow 32 bits (nor 64 for the chip timeline).
 TEST(WipeInvariants, LongDurationsKeepProgressInRange) {
   Pictures p(64, 48);
@@ -182,6 +193,28 @@ TEST(WipeInvariants, LongDurationsKeepProgressInRange) {
   fade->Step();
   const uint32_t f = p.from.GetPixel(3, 3), t = p.to.GetPixel(3, 3), d = p.dest.GetPixel(3, 3);
   EXPECT_EQ(d & 0xFF, ((127 * (t & 0xFF) + 128 * (f & 0xFF)) >> 8));
+}
+
+// Extreme parameters from a script neither overflow nor allocate beyond the screen.
+TEST(WipeInvariants, ExtremeParametersAreSafe) {
+  const int32_t values[] = {INT_MIN, -1, 0, 1, 3, INT_MAX};
+  for (const TSize sz : {TSize{7, 5}, TSize{1, 1}})
+    for (int32_t kind = 1; kind <= kWipeKindLast; ++kind)
+      for (int32_t p0 : values)
+        for (int32_t p1 : values) {
+          Pictures p(sz.w, sz.h);
+          auto w = CreateWipe(kind, &p.dest, &p.from, &p.to);
+          w->Duration = 1000;
+          w->SetParam(0, p0);
+          w->SetParam(1, p1);
+          w->Option = p0 == 3;
+          w->Prepare();
+          for (int32_t e : {0, 1, 499, 999}) {
+            w->Elapsed = e;
+            ASSERT_FALSE(w->Step()) << kind << " " << p0 << " " << p1;
+          }
+          if (auto* m = dynamic_cast<TWipeMask*>(w.get())) ASSERT_LE(m->Mask.Height(), std::max(sz.h, 64)) << kind;
+        }
 }
 
 TEST(WipeInvariants, UnusableSurfacesDrawNothing) {
