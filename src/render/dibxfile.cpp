@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "render/brximage.h"
 #include "render/dibx.h"
 #include "render/imagefile.h"
 #include "render/pixelconvert.h"
@@ -47,9 +48,17 @@ bool TCustomDIBX::LoadFromFile(const std::string& path) {
   return TakePicture(*this, pic);
 }
 
-bool TCustomDIBX::LoadFromStream(TStream& stream, int32_t /*idCode*/) {
+bool TCustomDIBX::LoadFromStream(TStream& stream, int32_t idCode) {
   TDIBSurface pic;
   switch (image::Detect(stream)) {
+    case image::Kind::Layered: {
+      // The identification code seeds randomized image data; only the first frame is shown.
+      TBrixFrameList frames(idCode);
+      frames.LoadFromStream(stream, true, false, false);
+      if (frames.Count() == 0 || frames.Frame(0).Image.IsEmpty()) return false;
+      FrameToSurface(frames.Frame(0), *this);
+      return !IsEmpty();
+    }
     case image::Kind::Bmp:
       image::ReadBmp(stream, pic);
       break;
@@ -57,7 +66,7 @@ bool TCustomDIBX::LoadFromStream(TStream& stream, int32_t /*idCode*/) {
       image::ReadPng(stream, pic, nullptr);
       break;
     default:
-      // Layered images arrive with their reader; JPEG and everything else load nothing here.
+      // JPEG and everything else load nothing here.
       return false;
   }
   return TakePicture(*this, pic);

@@ -434,3 +434,27 @@ TEST(BrxTransfer, FramesIntoSurfacesAndMasks) {
 
 }  // namespace
 }  // namespace qubo::brxtest
+
+namespace qubo::brxtest {
+namespace {
+
+TEST(BrxSurface, LoadFromStreamShowsTheFirstFrameOfALayeredImage) {
+  TBrixAuthorDoc d = OneFrame(24, 3, {MakeLayer(Pixels(24, {0x102030, 0x405060, 0x708090}))});
+  TKoMemoryStream s(BuildBrix(d));
+  TDIBX surface;
+  surface.SetSize(1, 1, 32);
+  ASSERT_TRUE(surface.LoadFromStream(s, 0));
+  ASSERT_EQ(surface.Width(), 3);
+  ASSERT_EQ(surface.Height(), 1);
+  EXPECT_EQ(surface.GetPixel(0, 0), 0x102030u);
+  EXPECT_EQ(surface.GetPixel(2, 0), 0x708090u);
+
+  // A damaged layered image raises the format's error instead of showing something.
+  auto bytes = BuildBrix(d);
+  bytes.resize(bytes.size() / 2);
+  TKoMemoryStream broken(bytes);
+  EXPECT_THROW(surface.LoadFromStream(broken, 0), FormatError);
+}
+
+}  // namespace
+}  // namespace qubo::brxtest
