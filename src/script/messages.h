@@ -30,6 +30,6 @@ inline constexpr const char* kMsgIntDivide = "\x90\xAE\x90\x94\x82\xCC\x8F\x9C\x
 
 // Display names of the value types (index type - 1) and of the scopes (index scope).
 inline constexpr const char* kTypeNames[4] = {"\x90\xAE\x90\x94", "\x8E\xC0\x90\x94", "\x83t\x83\x89\x83O", "\x95\xB6\x8E\x9A\x97\xF1"};  // 整数 実数 フラグ 文字列
-inline constexpr const char* kScopeNames[4] = {"\x83O\x83\x8D\x81[\x83o\x83\x8B", "\x8E\xA9\x93\xAE\x94j\x8A\xFC", "\x83\x8D\x81[\x83J\x83\x8B", "\x83X\x83" "e\x81[\x83^\x83X"};  // グローバル 自動破棄 ローカル ステータス
+inline constexpr const char* kScopeNames[4] = {"\x83O\x83\x8D\x81[\x83o\x83\x8B", "\x8E\xA9\x93\xAE\x94j\x8A\xFC", "\x83\x8D\x81[\x83J\x83\x8B", ("\x83X\x83" "e\x81[\x83^\x83X")};  // グローバル 自動破棄 ローカル ステータス
 
 }  // namespace qubo::msg

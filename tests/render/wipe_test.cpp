@@ -213,7 +213,9 @@ TEST(WipeInvariants, ExtremeParametersAreSafe) {
             w->Elapsed = e;
             ASSERT_FALSE(w->Step()) << kind << " " << p0 << " " << p1;
           }
-          if (auto* m = dynamic_cast<TWipeMask*>(w.get())) ASSERT_LE(m->Mask.Height(), std::max(sz.h, 64)) << kind;
+          if (auto* m = dynamic_cast<TWipeMask*>(w.get())) {
+            ASSERT_LE(m->Mask.Height(), std::max(sz.h, 64)) << kind;
+          }
         }
 }
 
