@@ -83,14 +83,14 @@ std::string Describe(const TCustomParam& v) {
   return out;
 }
 
-bool Declare(TParamCollection& vars, const std::string& spec) {
-  const size_t eq = spec.find('=');
+bool Declare(TParamCollection& vars, const std::string& decl) {
+  const size_t eq = decl.find('=');
   if (eq == std::string::npos || eq == 0) {
-    Fail(kName, "--var wants NAME=TYPE[DIMS][:VALUES], got '" + spec + "'", 2);
+    Fail(kName, "--var wants NAME=TYPE[DIMS][:VALUES], got '" + decl + "'", 2);
     return false;
   }
-  const auto name = Utf8ToCp932(spec.substr(0, eq));
-  std::string rest = spec.substr(eq + 1);
+  const auto name = Utf8ToCp932(decl.substr(0, eq));
+  std::string rest = decl.substr(eq + 1);
   std::string values;
   bool hasValues = false;
   if (const size_t colon = rest.find(':'); colon != std::string::npos) {
@@ -101,7 +101,7 @@ bool Declare(TParamCollection& vars, const std::string& spec) {
   std::vector<int32_t> dims;
   if (const size_t open = rest.find('['); open != std::string::npos) {
     if (rest.back() != ']') {
-      Fail(kName, "bad dimensions in '" + spec + "'", 2);
+      Fail(kName, "bad dimensions in '" + decl + "'", 2);
       return false;
     }
     std::string list = rest.substr(open + 1, rest.size() - open - 2);
@@ -113,7 +113,7 @@ bool Declare(TParamCollection& vars, const std::string& spec) {
       try {
         dims.push_back(std::stoi(part));
       } catch (...) {
-        Fail(kName, "bad dimensions in '" + spec + "'", 2);
+        Fail(kName, "bad dimensions in '" + decl + "'", 2);
         return false;
       }
       if (comma == std::string::npos) break;
@@ -126,7 +126,7 @@ bool Declare(TParamCollection& vars, const std::string& spec) {
     return false;
   }
   if (!name) {
-    Fail(kName, "the name '" + spec.substr(0, eq) + "' has no code page 932 form", 2);
+    Fail(kName, "the name '" + decl.substr(0, eq) + "' has no code page 932 form", 2);
     return false;
   }
   try {
@@ -150,7 +150,7 @@ bool Declare(TParamCollection& vars, const std::string& spec) {
       }
     }
   } catch (const std::exception& e) {
-    Fail(kName, "--var " + spec + ": " + Out(e.what()), 2);
+    Fail(kName, "--var " + decl + ": " + Out(e.what()), 2);
     return false;
   }
   return true;

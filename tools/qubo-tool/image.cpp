@@ -31,14 +31,14 @@ int Usage() {
   std::fprintf(stderr,
                "usage: qubo-tool image info FILE [--idcode N]\n"
                "       qubo-tool image export FILE DIR [--layers] [--idcode N]\n"
-               "       qubo-tool image build SPEC OUT\n"
+               "       qubo-tool image build DESC OUT\n"
                "\n"
                "info lists the frames and layers of a layered image (.brx); export writes one PNG per\n"
                "frame (frame_000.png ...) and with --layers one per layer (frame_000_layer_00.png ...).\n"
                "--idcode gives the project's identification code for randomized files.\n"
                "\n"
-               "build makes a layered image from PNG files and a SPEC text file, one statement a line\n"
-               "('#' starts a comment; file names are relative to the SPEC's folder):\n"
+               "build makes a layered image from PNG files and a DESC text file (a description of frames and layers), one statement a line\n"
+               "('#' starts a comment; file names are relative to the DESC file's folder):\n"
                "  format structured|record      file form (default structured)\n"
                "  version N                     record format version 0..105 (default 105)\n"
                "  depth 1|4|8|15|16|24|32       bit count of every frame (default 24)\n"
@@ -136,15 +136,15 @@ int Export(const std::string& path, const std::string& dir, bool layers, int32_t
 
 // ---- build ----
 
-[[noreturn]] void SpecError(int line, const std::string& message) {
-  throw QuboError("spec line " + std::to_string(line) + ": " + message);
+[[noreturn]] void DescError(int line, const std::string& message) {
+  throw QuboError("description line " + std::to_string(line) + ": " + message);
 }
 
 int32_t ParseColour(const std::string& hex, int line) {
   std::string h = hex;
   if (!h.empty() && h[0] == '#') h.erase(0, 1);
   if (h.size() != 6 || h.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-    SpecError(line, "colour must be RRGGBB: " + hex);
+    DescError(line, "colour must be RRGGBB: " + hex);
   const uint32_t v = static_cast<uint32_t>(std::stoul(h, nullptr, 16));
   return static_cast<int32_t>(((v >> 16) & 0xFF) | (v & 0xFF00) | ((v & 0xFF) << 16));  // as a colour reference
 }
@@ -156,7 +156,7 @@ int32_t ParseInt(const std::string& s, int line) {
     if (used != s.size() || v < INT32_MIN || v > INT32_MAX) throw std::invalid_argument(s);
     return static_cast<int32_t>(v);
   } catch (const std::exception&) {
-    SpecError(line, "not a number: " + s);
+    DescError(line, "not a number: " + s);
   }
 }
 
@@ -182,10 +182,10 @@ std::shared_ptr<TDIBSurface> Convert(const TDIBSurface& png, int depth, const TP
   return out;
 }
 
-int Build(const std::string& specPath, const std::string& outPath) {
-  std::ifstream in(specPath);
-  if (!in) return Fail(kName, specPath + ": cannot read");
-  const fs::path base = fs::path(specPath).parent_path();
+int Build(const std::string& descPath, const std::string& outPath) {
+  std::ifstream in(descPath);
+  if (!in) return Fail(kName, descPath + ": cannot read");
+  const fs::path base = fs::path(descPath).parent_path();
   TBrixAuthorDoc doc;
   bool versionGiven = false;
   int depth = 24;
@@ -201,7 +201,7 @@ int Build(const std::string& specPath, const std::string& outPath) {
     if (w.empty()) continue;
     const std::string& key = w[0];
     auto need = [&](size_t n) {
-      if (w.size() != n + 1) SpecError(line, key + " takes " + std::to_string(n) + " values");
+      if (w.size() != n + 1) DescError(line, key + " takes " + std::to_string(n) + " values");
     };
     // key=value options after the fixed words.
     auto option = [&](size_t from, auto apply) {
@@ -217,7 +217,7 @@ int Build(const std::string& specPath, const std::string& outPath) {
       else if (w[1] == "record")
         doc.form = authoring::TBrixForm::Record;
       else
-        SpecError(line, "format is structured or record");
+        DescError(line, "format is structured or record");
     } else if (key == "version") {
       need(1);
       doc.version = ParseInt(w[1], line);
@@ -225,7 +225,7 @@ int Build(const std::string& specPath, const std::string& outPath) {
     } else if (key == "depth") {
       need(1);
       depth = ParseInt(w[1], line);
-      if (!brx::ValidBitCount(depth)) SpecError(line, "depth is 1, 4, 8, 15, 16, 24 or 32");
+      if (!brx::ValidBitCount(depth)) DescError(line, "depth is 1, 4, 8, 15, 16, 24 or 32");
     } else if (key == "compression") {
       need(1);
       if (w[1] == "zlib")
@@ -235,12 +235,12 @@ int Build(const std::string& specPath, const std::string& outPath) {
       else if (w[1] == "jpeg")
         doc.header.compType = brx::kCompJpeg;
       else
-        SpecError(line, "compression is zlib, raw or jpeg");
+        DescError(line, "compression is zlib, raw or jpeg");
     } else if (key == "blocks") {
       need(2);
       doc.header.blockWidth = ParseInt(w[1], line);
       doc.header.blockHeight = ParseInt(w[2], line);
-      if (doc.header.blockWidth <= 0 || doc.header.blockHeight <= 0) SpecError(line, "block sizes must be positive");
+      if (doc.header.blockWidth <= 0 || doc.header.blockHeight <= 0) DescError(line, "block sizes must be positive");
     } else if (key == "references") {
       doc.findReferences = true;
     } else if (key == "randomized") {
@@ -266,12 +266,12 @@ int Build(const std::string& specPath, const std::string& outPath) {
         else if (k == "disposal")
           f.frame.disposal = static_cast<uint8_t>(ParseInt(v, line));
         else
-          SpecError(line, "unknown frame option " + k);
+          DescError(line, "unknown frame option " + k);
       });
       frames.push_back(f);
     } else if (key == "layer") {
-      if (frames.empty()) SpecError(line, "layer before the first frame");
-      if (w.size() < 2) SpecError(line, "layer needs a PNG file");
+      if (frames.empty()) DescError(line, "layer before the first frame");
+      if (w.size() < 2) DescError(line, "layer needs a PNG file");
       PendingLayer l;
       l.file = base / w[1];
       l.name = fs::path(w[1]).stem().string();
@@ -285,20 +285,20 @@ int Build(const std::string& specPath, const std::string& outPath) {
         else if (k == "trans")
           l.transRef = ParseColour(v, line);
         else
-          SpecError(line, "unknown layer option " + k);
+          DescError(line, "unknown layer option " + k);
       });
       l.name = Utf8ToCp932Lossy(l.name);
       frames.back().layers.push_back(l);
     } else if (key == "rect" || key == "extrarect") {
-      if (frames.empty()) SpecError(line, key + " before the first frame");
+      if (frames.empty()) DescError(line, key + " before the first frame");
       need(4);
       const TRect r{ParseInt(w[1], line), ParseInt(w[2], line), ParseInt(w[3], line), ParseInt(w[4], line)};
       (key == "rect" ? frames.back().frame.drawRects : frames.back().frame.extraRects).push_back(r);
     } else {
-      SpecError(line, "unknown statement " + key);
+      DescError(line, "unknown statement " + key);
     }
   }
-  if (frames.empty()) return Fail(kName, "the spec has no frame");
+  if (frames.empty()) return Fail(kName, "the description has no frame");
   if (!versionGiven) doc.version = doc.form == authoring::TBrixForm::Structured ? brx::kStructuredVersion : 105;
   if (doc.header.randomized && doc.idCode == 0) return Fail(kName, "randomized needs an idcode");
 
