@@ -13,18 +13,6 @@ namespace qubo {
 
 namespace {
 
-int64_t ClampedTarget(int64_t base, int64_t offset, int64_t size) {
-  int64_t target;
-  if (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset) {
-    target = size;
-  } else if (offset < 0 && base < std::numeric_limits<int64_t>::min() - offset) {
-    target = 0;
-  } else {
-    target = base + offset;
-  }
-  return std::clamp<int64_t>(target, 0, size);
-}
-
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec);
@@ -90,7 +78,7 @@ int64_t TKoBigFileStream::GetSize() {
 int64_t TKoBigFileStream::Seek(int64_t offset, SeekOrigin origin) {
   const int64_t size = GetSize();
   const int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : size;
-  pos_ = ClampedTarget(base, offset, size);
+  pos_ = ClampedSeekTarget(base, offset, size);
   return pos_;
 }
 

@@ -22,22 +22,10 @@ TRangeStream::TRangeStream(std::unique_ptr<TStream> source, int64_t size, int64_
   owned_ = std::move(source);
 }
 
-int64_t TRangeStream::Clamp(int64_t base, int64_t offset, int64_t size) {
-  int64_t target;
-  if (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset) {
-    target = size;
-  } else if (offset < 0 && base < std::numeric_limits<int64_t>::min() - offset) {
-    target = 0;
-  } else {
-    target = base + offset;
-  }
-  return std::clamp<int64_t>(target, 0, size);
-}
-
 int64_t TRangeStream::Seek(int64_t offset, SeekOrigin origin) {
   std::lock_guard<std::mutex> hold(lock_);
   const int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : size_;
-  pos_ = Clamp(base, offset, size_);
+  pos_ = ClampedSeekTarget(base, offset, size_);
   return pos_;
 }
 
@@ -98,7 +86,7 @@ void TScrambleRangeStream::ReadHeader() {
 int64_t TScrambleRangeStream::Seek(int64_t offset, SeekOrigin origin) {
   std::lock_guard<std::mutex> hold(Lock());
   const int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? logicalPos_ : logicalSize_;
-  logicalPos_ = Clamp(base, offset, logicalSize_);
+  logicalPos_ = ClampedSeekTarget(base, offset, logicalSize_);
   return logicalPos_;
 }
 

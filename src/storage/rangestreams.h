@@ -38,8 +38,6 @@ class TRangeStream : public TStream {
   // Reads up to n bytes at offset of the window (no lock taken; clamped to the window).
   int64_t ReadWindow(int64_t offset, void* buffer, int64_t n);
   std::mutex& Lock() { return lock_; }
-  // Window clamp of a seek target.
-  static int64_t Clamp(int64_t base, int64_t offset, int64_t size);
 
  private:
   std::unique_ptr<TStream> owned_;

@@ -11,6 +11,18 @@
 
 namespace qubo {
 
+int64_t ClampedSeekTarget(int64_t base, int64_t offset, int64_t size) {
+  int64_t target;
+  if (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset) {
+    target = size;
+  } else if (offset < 0 && base < std::numeric_limits<int64_t>::min() - offset) {
+    target = 0;
+  } else {
+    target = base + offset;
+  }
+  return std::clamp<int64_t>(target, 0, size);
+}
+
 int64_t TStream::GetSize() {
   const int64_t pos = Seek(0, SeekOrigin::Current);
   const int64_t size = Seek(0, SeekOrigin::End);

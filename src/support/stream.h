@@ -11,6 +11,9 @@ namespace qubo {
 
 enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
 
+// base + offset clamped into [0, size], without overflow for any operands.
+int64_t ClampedSeekTarget(int64_t base, int64_t offset, int64_t size);
+
 class TStream {
  public:
   virtual ~TStream() = default;
