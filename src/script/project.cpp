@@ -267,7 +267,8 @@ const std::string& TProject::SavePath() {
     r.gameFolder = !host_.args.empty() && !sjis::EqualsNoCase(host_.args.front(), "/config") ? host_.args.front()
                                                                                               : host_.programFolder;
     savePath_ = ResolveSavePath(r, host_.env);
-    savePathKnown_ = true;
+    // Before the project file is read the game id is not known yet: ask again later.
+    savePathKnown_ = !fileBytes_.empty();
   }
   return savePath_;
 }
