@@ -21,6 +21,10 @@ struct FindKey {
   Real floatValue = 0;
   bool flagValue = false;
   std::string text;  // upper-cased when matching without regard to case and partially
+  // An integer field matched exactly against a text: the text as the one integer whose
+  // decimal text it is (none: no integer field can match).
+  bool byInt = false;
+  bool intPossible = false;
 };
 
 int32_t LoadI32(const uint8_t* p) {
@@ -56,12 +60,20 @@ void TDBCustomTable::Find(std::vector<int32_t>& list, const TCustomParam* names,
       default:
         k.text = values->GetStrAt(i);
         if (partial && ignoreCase) k.text = sjis::AsciiUpper(k.text);
+        if (!partial && k.field->type == DB_INT) {
+          // Decimal texts hold no letters, so case does not matter either.
+          k.byInt = true;
+          const auto v = numtext::ParseInt(k.text);
+          k.intPossible = v && numtext::IntToText(*v) == k.text;
+          k.intValue = v.value_or(0);
+        }
         break;
     }
   }
 
   std::string scratch;
   auto textMatches = [&](const FindKey& k, const uint8_t* rec) {
+    if (k.byInt) return k.intPossible && LoadI32(rec + k.field->offset) == k.intValue;
     std::string_view text;
     if (k.field->type == DB_STR) {
       text = dbconv::StrView(*k.field, rec);

@@ -275,6 +275,11 @@ TEST_F(People, FindComparesByTheTypeOfTheValues) {
   EXPECT_EQ(Find({"name"}, *Strs({"xxALICEyy"}), true, false), (V{}));
   // An integer field read as text.
   EXPECT_EQ(Find({"age"}, *Strs({"40"})), (V{3}));
+  for (const char* notTheText : {"040", "+40", " 40", "$28", "40.0", ""}) {
+    EXPECT_EQ(Find({"age"}, *Strs({notTheText})), (V{})) << notTheText;
+  }
+  EXPECT_EQ(Find({"age"}, *Strs({"4"}), true), (V{}));   // partial: 40 does not lie within 4
+  EXPECT_EQ(Find({"age"}, *Strs({"x30x"}), true), (V{0, 2}));
   auto h = std::make_unique<TParamFloat>();
   h->SetFloat(1.5L);
   EXPECT_EQ(Find({"h"}, *h), (V{0, 2}));
