@@ -228,6 +228,13 @@ std::string TCallMan::SenderName() { return runState_ != 0 && !sender_.empty() ?
 
 TCustomParam* TCallMan::CallResult() { return stack_.Count() > 0 ? stack_.Top().resultValue.get() : nullptr; }
 
+bool TCallMan::Idle() {
+  if (runState_ != 0 || stack_.Count() != 0) return false;
+  if (current_ && current_->Contains(pc_)) return false;
+  TEventQueue* q = host_.Events();
+  return q == nullptr || q->FirstPending() == nullptr;
+}
+
 void TCallMan::RemoveEvents(int32_t fromState, int32_t toState) {
   if (TEventQueue* q = host_.Events()) q->RemoveStates(fromState, toState);
 }

@@ -121,6 +121,9 @@ class TCallMan : public TProjectEngine {
   // The result value of the innermost frame (null with an empty stack).
   TCustomParam* CallResult();
 
+  // The main script has ended (or never started), no handler runs and no event waits.
+  bool Idle();
+
   void Save(TStream& stream);
   void Load(TStream& stream, int32_t saveVersion);
 

@@ -10,19 +10,18 @@ namespace qubo {
 
 void TCommand::Load(TCommandRecord record) {
   record_ = std::move(record);
-  exprs_.clear();
   exprStart_.clear();
   const TCommandDef& def = CommandDef(record_.Code());
   record_.fields.resize(def.fields.size());
+  uint32_t n = 0;
   for (const TFieldValue& f : record_.fields) {
-    exprStart_.push_back(static_cast<uint32_t>(exprs_.size()));
-    for (const TStoredExpression& e : f.exprs) {
-      auto p = std::make_unique<TQuboParser>();
-      p->LoadFromStored(e);
-      exprs_.push_back(std::move(p));
-    }
+    exprStart_.push_back(n);
+    n += static_cast<uint32_t>(f.exprs.size());
   }
-  exprStart_.push_back(static_cast<uint32_t>(exprs_.size()));
+  exprStart_.push_back(n);
+  // Runnable forms are made when a command first runs: most commands of a page never do.
+  exprs_.clear();
+  exprs_.resize(n);
 }
 
 void TCommand::Execute(TCallMan&, TPageRef&, int32_t& pc) { ++pc; }
@@ -39,7 +38,14 @@ size_t TCommand::ExprCount(size_t f) const {
 }
 
 TQuboParser& TCommand::Expr(size_t f, size_t j) {
-  if (j < ExprCount(f)) return *exprs_[exprStart_[f] + j];
+  if (j < ExprCount(f)) {
+    std::unique_ptr<TQuboParser>& p = exprs_[exprStart_[f] + j];
+    if (!p) {
+      p = std::make_unique<TQuboParser>();
+      p->LoadFromStored(record_.fields[f].exprs[j]);
+    }
+    return *p;
+  }
   // A field the page's version does not have: an empty expression has no value.
   static thread_local TQuboParser empty;
   return empty;
@@ -110,20 +116,20 @@ TPage::LoadResult TPage::LoadFromBytes(const std::string& name, std::vector<uint
   version_ = image.version;
   if (r == TPageReadResult::TooOld) return LoadResult::TooOld;
   if (r == TPageReadResult::TooNew) return LoadResult::TooNew;
-  LoadFromImage(name, image);
+  LoadFromImage(name, std::move(image));
   return LoadResult::Loaded;
 }
 
-void TPage::LoadFromImage(const std::string& name, const TPageImage& image) {
+void TPage::LoadFromImage(const std::string& name, TPageImage image) {
   commands_.Clear();
   name_ = name;
   version_ = image.version;
   resultType_ = image.resultType;
   masks_ = image.Masks();
   try {
-    for (const TCommandRecord& rec : image.commands) {
+    for (TCommandRecord& rec : image.commands) {
       std::unique_ptr<TCommand> c = CreateCommand(&commands_, rec.typeByte);
-      c->Load(rec);
+      c->Load(std::move(rec));
       commands_.Add(std::move(c));
     }
   } catch (...) {

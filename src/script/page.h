@@ -109,7 +109,7 @@ class TPage {
   // message. On a failure the page is empty.
   LoadResult LoadFromBytes(const std::string& name, std::vector<uint8_t> bytes);
   // A page from an image already in memory.
-  void LoadFromImage(const std::string& name, const TPageImage& image);
+  void LoadFromImage(const std::string& name, TPageImage image);
 
   const std::string& Name() const { return name_; }
   int32_t Version() const { return version_; }
