@@ -1,7 +1,10 @@
-// Image file readers on arbitrary bytes: bitmap, PNG, JPEG by signature, and the surface
-// loading entry. Any outcome but a FormatError (or success) is a fault.
+// Image file readers on arbitrary bytes: bitmap, PNG, JPEG, icon and cursor by signature,
+// TGA and icon read directly (TGA has no signature; the direct icon read skips the stricter
+// detection), and the surface loading entry. Any outcome but a FormatError (or success) is a
+// fault; a TGA that reads must come back pixel for pixel through the writer.
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +26,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       s.SetBitCount(32);
       s.Resize(s.Width() / 2 + 1, s.Height() / 2 + 1, key, true);
     }
+  } catch (const FormatError&) {
+  } catch (const QuboError&) {
+  }
+  try {
+    TKoMemoryStream m(bytes);
+    TDIBSurface s;
+    image::ReadTga(m, s);
+    if (int64_t{s.Width()} * s.Height() <= 1 << 16) {
+      TKoMemoryStream w;
+      image::WriteTga(w, s, true);
+      w.SetPosition(0);
+      TDIBSurface back;
+      image::ReadTga(w, back);
+      if (back.Width() != s.Width() || back.Height() != s.Height() || (back.Alpha() == nullptr) != (s.Alpha() == nullptr))
+        std::abort();
+      for (int32_t y = 0; y < s.Height(); ++y)
+        for (int32_t x = 0; x < s.Width(); ++x)
+          if (back.GetPixel(x, y) != s.GetPixel(x, y) ||
+              (s.Alpha() && back.Alpha()->GetPixel(x, y) != s.Alpha()->GetPixel(x, y)))
+            std::abort();
+    }
+  } catch (const FormatError&) {
+  } catch (const QuboError&) {
+  }
+  try {
+    TKoMemoryStream m(bytes);
+    TDIBSurface s;
+    image::TIconHotSpot hot;
+    image::ReadIcon(m, s, &hot);
+    if (hot.x < 0 || hot.y < 0 || hot.x >= s.Width() || hot.y >= s.Height() || !s.Alpha()) std::abort();
   } catch (const FormatError&) {
   } catch (const QuboError&) {
   }

@@ -7,6 +7,7 @@
 #include "render/pixelconvert.h"
 #include "render/pixelstore.h"
 #include "support/errors.h"
+#include "support/sjis.h"
 #include "support/stream.h"
 
 namespace qubo::image {
@@ -51,15 +52,15 @@ std::vector<uint8_t> ReadRest(TStream& stream) {
 }
 
 Kind Detect(TStream& stream) {
-  uint8_t sig[4] = {0, 0, 0, 0};
+  uint8_t sig[22] = {};
   stream.SetPosition(0);
-  const int64_t n = stream.Read(sig, 4);
+  const int64_t n = stream.Read(sig, sizeof sig);
   stream.SetPosition(0);
   if (n >= 2 && sig[0] == 'B' && sig[1] == 'M') return Kind::Bmp;
   if (n >= 4 && std::memcmp(sig + 1, "PNG", 3) == 0) return Kind::Png;
   if (n >= 3 && sig[0] == 0xFF && sig[1] == 0xD8 && sig[2] == 0xFF) return Kind::Jpeg;
   if (n >= 4 && std::memcmp(sig, "Brix", 4) == 0) return Kind::Layered;
-  return Kind::Unknown;
+  return DetectIconDirectory(sig, n, stream.GetSize());
 }
 
 bool ReadImage(TStream& stream, TDIBSurface& out, int32_t* transparentColor) {
@@ -68,8 +69,29 @@ bool ReadImage(TStream& stream, TDIBSurface& out, int32_t* transparentColor) {
     case Kind::Bmp: ReadBmp(stream, out); return true;
     case Kind::Png: ReadPng(stream, out, transparentColor); return true;
     case Kind::Jpeg: ReadJpeg(stream, out); return true;
+    case Kind::Icon:
+    case Kind::Cursor: ReadIcon(stream, out, nullptr); return true;
     default: return false;
   }
+}
+
+bool ReadImageByName(const std::string& name, TStream& stream, TDIBSurface& out, int32_t* transparentColor) {
+  // The extension's dot and letters are never trail bytes of a double-byte character, so the
+  // last four bytes can be compared as they are.
+  const auto endsWith = [&](const char* ext) {
+    return name.size() >= 4 && sjis::EqualsNoCase(std::string_view(name).substr(name.size() - 4), ext);
+  };
+  if (endsWith(".tga")) {
+    if (transparentColor) *transparentColor = -1;
+    ReadTga(stream, out);
+    return true;
+  }
+  if (endsWith(".ico") || endsWith(".cur")) {
+    if (transparentColor) *transparentColor = -1;
+    ReadIcon(stream, out, nullptr);
+    return true;
+  }
+  return ReadImage(stream, out, transparentColor);
 }
 
 void ReadBmp(TStream& stream, TDIBSurface& out) {
