@@ -71,7 +71,7 @@ std::array<uint8_t, kHeaderRecordSize> TBrixHeader::Pack() const {
 
 TBrixHeader TBrixHeader::Unpack(const uint8_t* data, size_t n, int32_t fileVersion) {
   std::array<uint8_t, kHeaderRecordSize> r{};
-  std::memcpy(r.data(), data, std::min<size_t>(n, r.size()));
+  if (n > 0) std::memcpy(r.data(), data, std::min<size_t>(n, r.size()));
   TBrixHeader h;
   h.version = Get32(&r[0]);
   h.width = Get32(&r[4]);
