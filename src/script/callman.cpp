@@ -202,7 +202,13 @@ TPageRef TCallMan::LoadPage(const std::string& name, bool toFront) {
     return page;
   }
   auto page = std::make_shared<TPage>();
-  if (page->LoadFromBytes(name, host_.ReadPage(name)) == TPage::LoadResult::TooOld) {
+  const TPage::LoadResult loaded = page->LoadFromBytes(name, host_.ReadPage(name));
+  if (loaded == TPage::LoadResult::TooNew) {
+    // Running nothing in silence would leave the game frozen: say which page and why.
+    throw QuboError(name + ": page version " + std::to_string(page->Version()) +
+                    " is newer than this player reads (" + std::to_string(kNewestPageVersion) + ")");
+  }
+  if (loaded == TPage::LoadResult::TooOld) {
     // A page from an older authoring tool cannot run: warn and end the game.
     terminated_ = true;
     abnormalEnd_ = true;
