@@ -23,7 +23,7 @@ std::string ValueText(const TCustomParam& v) {
     const std::string s = v.GetStrAt(i);
     return v.ParamType() == PT_STR ? "\"" + s + "\"" : s;
   };
-  if (v.DimCount() == 0) return one(0);
+  if (v.DimCount() <= 1 && v.Count() == 1) return one(0);
   std::string out = "[";
   const int32_t n = v.Count();
   for (int32_t i = 0; i < n && i < 20; ++i) out += (i > 0 ? ", " : "") + one(i);
