@@ -154,7 +154,7 @@ std::string Join(const TCustomParam& v, const std::string& sep) {
 bool OneDimensional(const TCustomParam& v) { return v.DimCount() <= 1; }
 
 // AddArray and InsertArray: the elements of src into var before position at.
-int32_t InsertElements(TFuncCall& c, const TCustomParam& src, int32_t at, bool clampAt) {
+int32_t InsertElements(TFuncCall& c, const TCustomParam& src, int32_t at) {
   TCustomParam* var = VarArg(c, 1);
   if (var == nullptr) return Arg(c, 1).Count();
   const int32_t n = var->Count();
@@ -162,7 +162,7 @@ int32_t InsertElements(TFuncCall& c, const TCustomParam& src, int32_t at, bool c
   std::unique_ptr<TCustomParam> s = Snapshot(src);
   std::unique_ptr<TCustomParam> v = Snapshot(*var);
   if (!s || !v) return n;
-  if (clampAt) at = std::clamp(at, 0, n);
+  at = std::clamp(at, 0, n);
   Rebuild(*var, {{v.get(), 0, at}, {s.get(), 0, s->Count()}, {v.get(), at, n}});
   return var->Count();
 }
@@ -243,10 +243,10 @@ bool CallVarFunction(int index, TFuncCall& c) {
       r.SetBool(c.vars.FindVar(Arg(c, 1).AsStr()) != nullptr);
       return true;
     case 66:  // AddArray
-      r.SetInt(InsertElements(c, Arg(c, 2), INT32_MAX, true));
+      r.SetInt(InsertElements(c, Arg(c, 2), INT32_MAX));
       return true;
     case 67:  // InsertArray
-      r.SetInt(InsertElements(c, Arg(c, 3), Arg(c, 2).AsInt(), true));
+      r.SetInt(InsertElements(c, Arg(c, 3), Arg(c, 2).AsInt()));
       return true;
     case 68: {  // DeleteArray
       TCustomParam* v = VarArg(c, 1);
