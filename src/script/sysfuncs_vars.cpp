@@ -225,6 +225,8 @@ bool CallVarFunction(int index, TFuncCall& c) {
       if (v == nullptr) return true;
       const std::vector<std::string> parts = seps == "\r\n" ? SplitLines(text) : SplitChars(text, seps);
       if (parts.empty()) {
+        // A reference writes one element: make the whole variable a scalar first.
+        v->MakeScalar();
         v->SetStr(std::string());
       } else {
         if (parts.size() > static_cast<size_t>(kMaxParamElements)) ThrowBadDims({static_cast<int64_t>(parts.size())});
