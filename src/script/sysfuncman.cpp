@@ -1,6 +1,7 @@
 #include "script/sysfuncman.h"
 
 #include "script/paramcollection.h"
+#include "script/paramvar.h"
 #include "script/scripthost.h"
 #include "script/sysfunctable.h"
 #include "support/errors.h"
@@ -69,6 +70,17 @@ TExprContext& CallContext(const TFuncCall& call) {
 namespace sysfunc {
 
 void ThrowTooLong() { throw QuboError(kMsgTooLong); }
+
+std::string_view TextOf(const TCustomParam& p, std::string& scratch) {
+  int32_t element = 0;
+  if (p.StoredType() == PT_NONE) element = static_cast<const TParamVar&>(p).Element();
+  if (const auto* str = dynamic_cast<const TParamArray<std::string>*>(p.Resolve())) {
+    const std::vector<std::string>& items = str->Elements();
+    if (element >= 0 && static_cast<size_t>(element) < items.size()) return items[static_cast<size_t>(element)];
+  }
+  scratch = p.AsStr();
+  return scratch;
+}
 
 TCustomParam* VarArg(const TFuncCall& c, int k) {
   if (!HasArg(c, k)) return nullptr;

@@ -94,6 +94,11 @@ inline int32_t IntArg(const TFuncCall& c, int k, int32_t def = 0) { return HasAr
 inline bool BoolArg(const TFuncCall& c, int k, bool def = false) { return HasArg(c, k) ? Arg(c, k).AsBool() : def; }
 inline Real FloatArg(const TFuncCall& c, int k, Real def = 0) { return HasArg(c, k) ? Arg(c, k).AsFloat() : def; }
 
+// The text of a value's element 0 (for a reference, of the element it refers to) without a
+// copy when it is a string element; otherwise AsStr() kept in scratch. The view lives until
+// the value is written or scratch changes.
+std::string_view TextOf(const TCustomParam& p, std::string& scratch);
+
 // Argument k when it is a variable written by name that resolves (a reference with a
 // target); null for a constant, which belongs to the compiled expression and is never
 // written, and for an unresolved reference.

@@ -103,13 +103,24 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// Byte offset of the first occurrence of pattern at a character boundary at or after from.
+// Whether byte i starts a character, given that from (<= i) does: the lead-range bytes just
+// before i, back to from at most, decide by their parity.
+bool StartsChar(std::string_view text, size_t from, size_t i) {
+  size_t leads = 0;
+  for (size_t k = i; k > from && sjis::IsLeadByte(text[k - 1]); --k) ++leads;
+  return leads % 2 == 0;
+}
+
+// Byte offset of the first occurrence of pattern that starts on a character boundary, at or
+// after from (itself a boundary). Candidates come from a plain search; one on a trail byte
+// is passed over.
 size_t FindAtBoundary(std::string_view text, std::string_view pattern, size_t from) {
   if (pattern.empty() || pattern.size() > text.size()) return std::string_view::npos;
-  for (size_t i = from; i + pattern.size() <= text.size(); i = sjis::Next(text, i)) {
-    if (text.compare(i, pattern.size(), pattern) == 0) return i;
+  for (size_t at = from;;) {
+    const size_t hit = text.find(pattern, at);
+    if (hit == std::string_view::npos || StartsChar(text, from, hit)) return hit;
+    at = hit + 1;
   }
-  return std::string_view::npos;
 }
 
 std::string Replace(const std::string& s, const std::string& from, const std::string& to, bool all, bool noCase) {
@@ -135,10 +146,10 @@ std::string Replace(const std::string& s, const std::string& from, const std::st
 
 // Byte functions take positions as the classic string routines do: Copy clamps a start
 // below 1 to 1; Delete ignores a start outside the text; Insert clamps into 1..length+1.
-std::string ByteCopy(const std::string& s, int32_t start, int32_t count) {
+std::string ByteCopy(std::string_view s, int32_t start, int32_t count) {
   if (start < 1) start = 1;
   if (count <= 0 || static_cast<int64_t>(start) > static_cast<int64_t>(s.size())) return {};
-  return s.substr(static_cast<size_t>(start) - 1, static_cast<size_t>(count));
+  return std::string(s.substr(static_cast<size_t>(start) - 1, static_cast<size_t>(count)));
 }
 
 void ByteDelete(std::string& s, int32_t start, int32_t count) {
@@ -198,6 +209,7 @@ int32_t CompareTextCase(std::string_view a, std::string_view b) {
 
 bool CallTextFunction(int index, TFuncCall& c) {
   TFuncResult& r = c.result;
+  std::string a, b;  // scratch of TextOf
   switch (index) {
     case 0:  // IntToStr
       r.SetStr(PaddedDecimal(Arg(c, 1).AsInt(), HasArg(c, 2) ? FormatWidth(Arg(c, 2).AsStr()) : 0));
@@ -206,16 +218,16 @@ bool CallTextFunction(int index, TFuncCall& c) {
       r.SetStr(HexText(Arg(c, 1).AsInt(), Arg(c, 2).AsInt()));
       return true;
     case 5:  // Length
-      r.SetInt(static_cast<int32_t>(Arg(c, 1).AsStr().size()));
+      r.SetInt(static_cast<int32_t>(TextOf(Arg(c, 1), a).size()));
       return true;
     case 6:  // JLength
-      r.SetInt(JLength(Arg(c, 1).AsStr()));
+      r.SetInt(JLength(TextOf(Arg(c, 1), a)));
       return true;
     case 7:  // Copy
-      r.SetStr(ByteCopy(Arg(c, 1).AsStr(), Arg(c, 2).AsInt(), IntArg(c, 3, INT32_MAX)));
+      r.SetStr(ByteCopy(TextOf(Arg(c, 1), a), Arg(c, 2).AsInt(), IntArg(c, 3, INT32_MAX)));
       return true;
     case 8:  // JCopy
-      r.SetStr(JCopy(Arg(c, 1).AsStr(), Arg(c, 2).AsInt(), IntArg(c, 3, INT32_MAX)));
+      r.SetStr(JCopy(TextOf(Arg(c, 1), a), Arg(c, 2).AsInt(), IntArg(c, 3, INT32_MAX)));
       return true;
     case 9:    // Delete
     case 10: {  // JDelete
@@ -249,12 +261,12 @@ bool CallTextFunction(int index, TFuncCall& c) {
       r.SetInt(CompareTextNoCase(Arg(c, 1).AsStr(), Arg(c, 2).AsStr()));
       return true;
     case 15: {  // Pos
-      const size_t at = FindAtBoundary(Arg(c, 2).AsStr(), Arg(c, 1).AsStr(), 0);
+      const size_t at = FindAtBoundary(TextOf(Arg(c, 2), b), TextOf(Arg(c, 1), a), 0);
       r.SetInt(at == std::string_view::npos ? 0 : static_cast<int32_t>(at) + 1);
       return true;
     }
     case 16:  // JPos
-      r.SetInt(JPos(Arg(c, 1).AsStr(), Arg(c, 2).AsStr()));
+      r.SetInt(JPos(TextOf(Arg(c, 1), a), TextOf(Arg(c, 2), b)));
       return true;
     case 17:  // Trim
       r.SetStr(TrimBytes(Arg(c, 1).AsStr()));

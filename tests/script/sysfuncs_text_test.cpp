@@ -129,6 +129,9 @@ TEST_F(TextFunctions, DoubleByteTextWithBackslashTrailByte) {
   Str("caps", "A" + kHyo + kFullA + "\x83\x61");  // ピ's trail byte is 'a'
   Str("broken", kHyo + "\x95");
   Str("path", kHyo + "\\x");
+  Str("leads", "a\x95\x95\x95\x95" "a");  // two characters whose trail bytes are lead-range bytes
+  Str("pair", "\x95\x95");
+  Str("tailA", "\x95" "a");
   const std::vector<Case> cases = {
       {"Length(hyo)", "2"},
       {"JLength(hyoji)", "2"},
@@ -148,6 +151,11 @@ TEST_F(TextFunctions, DoubleByteTextWithBackslashTrailByte) {
       {"UpperCase(LowerCase(caps))", "A" + kHyo + kFullA + "\x83\x61"},
       {"StringReplace(path, bs, \"/\", TRUE)", kHyo + "/x"},
       {"StringReplace(hyoji, hyo, \"x\")", "x" + kJi},
+      {"Pos(pair, leads)", "2"},
+      {"Pos(tailA, leads)", "0"},
+      {"JPos(tailA, leads)", "0"},
+      {"StringReplace(leads, pair, \"x\", TRUE)", "axxa"},
+      {"StringReplace(leads, tailA, \"x\", TRUE)", "a\x95\x95\x95\x95" "a"},
       {"Ord(hyo)", "149"},
       {"HanToZen(\"A1\")", kFullA + "\x82\x50"},
       {"ZenToHan(HanToZen(\"A1\"))", "A1"},
