@@ -151,6 +151,21 @@ std::string Join(const TCustomParam& v, const std::string& sep) {
   return out;
 }
 
+// Calc inside Calc: a text that runs itself would otherwise recurse until the stack is gone.
+constexpr int kMaxCalcDepth = 64;
+int calcDepth = 0;
+// Calc:入れ子が深すぎます
+constexpr const char* kMsgCalcDepth = "Calc:\x93\xFC\x82\xEA\x8Eq\x82\xAA\x90[\x82\xB7\x82\xAC\x82\xDC\x82\xB7";
+
+bool Calc(TFuncCall& c, const std::string& text) {
+  if (calcDepth >= kMaxCalcDepth) throw QuboError(kMsgCalcDepth);
+  ++calcDepth;
+  struct Leave {
+    ~Leave() { --calcDepth; }
+  } leave;
+  return RunText(CallContext(c), text);
+}
+
 bool OneDimensional(const TCustomParam& v) { return v.DimCount() <= 1; }
 
 // AddArray and InsertArray: the elements of src into var before position at.
@@ -187,7 +202,13 @@ bool CallVarFunction(int index, TFuncCall& c) {
   switch (index) {
     case 4: {  // GetArraySize
       const TCustomParam& v = RequireVar(c, 1, "GetArraySize");
-      r.SetInt(HasArg(c, 2) ? v.Dim(v.DimCount() - 1 - Arg(c, 2).AsInt()) : v.Count());
+      if (!HasArg(c, 2)) {
+        r.SetInt(v.Count());
+      } else {
+        // 0 names the last dimension; a number beyond the list answers 1, as Dim does.
+        const int64_t k = int64_t{v.DimCount()} - 1 - Arg(c, 2).AsInt();
+        r.SetInt(k < 0 || k >= v.DimCount() ? 1 : v.Dim(static_cast<int32_t>(k)));
+      }
       return true;
     }
     case 21: {  // SetArray
@@ -286,7 +307,7 @@ bool CallVarFunction(int index, TFuncCall& c) {
       r.SetInt(Arg(c, 1).ParamType());
       return true;
     case 136:  // Calc
-      if (RunText(CallContext(c), Arg(c, 1).AsStr())) r.SetStr("TRUE");
+      if (Calc(c, Arg(c, 1).AsStr())) r.SetStr("TRUE");
       return true;
     case 155: {  // PushVar
       std::vector<std::string> names;

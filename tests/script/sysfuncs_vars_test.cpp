@@ -95,6 +95,8 @@ TEST_F(VarFunctions, ShapesFillsAndCopies) {
   EXPECT_EQ(Eval("GetArraySize(a, 0)"), "5");
   EXPECT_EQ(Eval("GetArraySize(a, 1)"), "3");
   EXPECT_EQ(Eval("GetArraySize(n)"), "1");
+  EXPECT_EQ(Eval("GetArraySize(a, 2)"), "1");
+  EXPECT_EQ(Eval("GetArraySize(a, -2147483647 - 1)"), "1");
   Eval("FillMem(a, \"7\")");
   EXPECT_EQ(V("a").GetIntAt(14), 7);
   Array("t", PT_STR, {"p", "q"});
@@ -257,6 +259,15 @@ TEST_F(VarFunctions, CalcCompilesAndRunsItsText) {
   // The outer expression's temporaries survive the nested run.
   EXPECT_EQ(Eval("(1 + 2) * 10 + Length(Calc(\"n = (4 + 5) * 2\"))"), "34");
   EXPECT_EQ(V("n").AsInt(), 18);
+
+  // A text that runs itself stops at a bounded depth instead of exhausting the stack: the
+  // innermost level fails, every level above it completes.
+  vars.AddNamed(PT_STR, "self")->Value().SetStr("x = x + 1 + Length(Calc(self))");
+  V("x").SetInt(0);
+  EXPECT_EQ(Eval("Calc(self)"), "TRUE");
+  EXPECT_GT(V("x").AsInt(), 0);
+  EXPECT_LT(V("x").AsInt(), 5 * 1000);
+  EXPECT_EQ(V("x").AsInt() % 5, 0);
 }
 
 TEST_F(VarFunctions, PushAndPopVariableSets) {
