@@ -6,7 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "data/dbfuncs.h"
+#include "data/dbs.h"
+#include "platform/system.h"
 #include "script/callman.h"
+#include "script/sysfuncman.h"
 #include "script/expreval.h"
 #include "script/paramcollection.h"
 #include "script/project.h"
@@ -103,6 +107,13 @@ int RunHeadless(const THeadlessOptions& o) {
   TParamCollection vars;
   TExprContext context;
   context.vars = &vars;
+  TDBManager tables;
+  TDBManager::SetInstance(&tables);
+  TDBFunctions tableFunctions(&tables);
+  TSysFuncMan functions(vars, &tableFunctions);
+  functions.SetContext(&context);
+  context.functions = &functions;
+  SetRandomSeed(o.randomSeed ? *o.randomSeed : platform::MakeSystemClock()->RandomSeed());
   HeadlessEngineHost host(files);
   host.frame = o.frameMs;
   TCallMan* engine = nullptr;
@@ -130,6 +141,7 @@ int RunHeadless(const THeadlessOptions& o) {
     project = std::make_unique<TProject>(std::move(ph));
     host.project = project.get();
     TProject::SetInstance(project.get());
+    tableFunctions.fileAvailable = [&](std::string_view name) { return project->HasFile(std::string(name)); };
     if (project->Create() != TProject::StartResult::Started) code = 1;
   } else {
     ownEngine = makeEngine();
@@ -162,6 +174,7 @@ int RunHeadless(const THeadlessOptions& o) {
   TProject::SetInstance(nullptr);
   project.reset();
   ownEngine.reset();
+  TDBManager::SetInstance(nullptr);
   TVrFileManager::SetInstance(nullptr);
   return code;
 }

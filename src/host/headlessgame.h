@@ -5,6 +5,7 @@
 // always does.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qubo::host {
@@ -16,6 +17,7 @@ struct THeadlessOptions {
   bool trace = false;      // a line per command entered
   bool printVars = false;  // the variables when the run stops
   int32_t frameMs = 16;
+  std::optional<uint32_t> randomSeed;  // none: the time of day, as the player seeds it
 };
 
 // Runs the game and prints why it stopped. Exit code: 0 when it ended normally, 1 when it
