@@ -10,6 +10,7 @@
 #include "script/expreval.h"
 #include "script/paramcollection.h"
 #include "script/paramvar.h"
+#include "script/sysvars.h"
 #include "support/encoding.h"
 #include "support/errors.h"
 #include "support/sjis.h"
@@ -173,6 +174,8 @@ std::string AssignedName(const TQuboParser& p) {
 
 int CalcMain(const Args& args) {
   bool dump = false;
+  // The table starts as the player's does, with the system variables.
+  InstallSystemVars();
   TParamCollection vars;
   std::vector<std::string> texts;
   for (size_t i = 0; i < args.size(); ++i) {
