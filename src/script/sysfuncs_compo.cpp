@@ -114,7 +114,10 @@ int32_t ListCompo(TFuncCall& c) {
   }
   if (var != nullptr) {
     if (names.empty()) {
-      var->SetStr(std::string());
+      // A scalar holding the empty string (a reference's scalar setter writes one element).
+      var->SetDims({1});
+      var->MakeScalar();
+      var->SetStrAt(0, std::string());
     } else {
       var->SetDims({static_cast<int32_t>(names.size())});
       for (size_t i = 0; i < names.size(); ++i) var->SetStrAt(static_cast<int32_t>(i), names[i]);

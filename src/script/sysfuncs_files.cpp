@@ -6,6 +6,7 @@
 // folder with FolderResolver::PathForWrite, which refuses rooted and drive names, ".."
 // components and ':' in any form; a destination that could leave its folder is refused.
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -149,11 +150,19 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
   return lines;
 }
 
+// Makes a variable (written by name, so it may arrive as a reference, whose scalar setters
+// write one element) a scalar holding the empty string.
+void MakeEmptyString(TCustomParam& var) {
+  var.SetDims({1});
+  var.MakeScalar();
+  var.SetStrAt(0, std::string());
+}
+
 // Writes lines into the variable: dimensions [n] and one string per element, or the empty
 // string when there are none.
 void StoreLines(TCustomParam& var, const std::vector<std::string>& lines) {
   if (lines.empty()) {
-    var.SetStr(std::string());
+    MakeEmptyString(var);
     return;
   }
   var.SetDims({static_cast<int32_t>(lines.size())});
@@ -297,7 +306,8 @@ std::optional<std::string> ExtractDestination(TFuncCall& c, platform::Platform* 
       // are refused here as they are for a plain destination).
       if (sub.find("..") != std::string::npos || sub.find(':') != std::string::npos) return std::nullopt;
     } else {
-      if (!dest.empty() && dest[0] == '\\') dest.erase(0, 1);
+      // Leading separators go: the rest is relative to the program's folder.
+      dest.erase(0, std::min(dest.size(), dest.find_first_not_of("\\/")));
       if (dest.find("..") != std::string::npos || dest.find(':') != std::string::npos) dest.clear();
       sub = dest;
       if (p == nullptr) return std::nullopt;

@@ -81,8 +81,11 @@ int32_t ListSaveCaption(TFuncCall& c) {
     TCustomParam* var = Arg(c, k);
     if (var == nullptr) continue;
     if (n == 0) {
-      // No dimensions of size 0 exist: the variable becomes an empty scalar.
-      var->SetStr(std::string());
+      // No dimensions of size 0 exist: the variable becomes an empty scalar (through a
+      // reference a scalar setter would write one element only).
+      var->SetDims({1});
+      var->MakeScalar();
+      var->SetStrAt(0, std::string());
       continue;
     }
     var->SetDims({n});
