@@ -122,7 +122,9 @@ void OpenUrl(TFuncCall& c) {
   // Absolute, so that no folder name can be taken for an option of the handler.
   const fs::path absolute = fs::absolute(folder, ec);
   if (ec) return;
-  p->GetShell().Open(absolute.lexically_normal().string());
+  std::string target = absolute.lexically_normal().string();
+  while (target.size() > 1 && target.back() == '/') target.pop_back();
+  p->GetShell().Open(target);
 }
 
 }  // namespace
