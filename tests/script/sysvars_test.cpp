@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include "fakescripthost.h"
@@ -412,6 +414,23 @@ TEST(SysVars, FromExpressions) {
   EXPECT_TRUE(f.host.fullScreen);
   // The system variables stay the first items after the evaluator's temporaries come and go.
   EXPECT_EQ(f.vars.Count(), kSysVarCount + 3);
+}
+
+// qubo-tool calc, built beside this test (skipped when it is not there), starts from a table
+// holding the system variables.
+TEST(SysVars, CalcToolStartsWithThem) {
+  std::error_code ec;
+  const std::filesystem::path tool = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "qubo-tool";
+  if (ec || !std::filesystem::exists(tool)) GTEST_SKIP() << "qubo-tool is not built";
+  const std::string command =
+      "'" + tool.string() + "' calc '@Pi' '@TextDelay = @TextDelay + 1' '@ParamCount' '@KeyPush[65]' 2>&1";
+  std::FILE* out = popen(command.c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  std::string text;
+  char buffer[256];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
+  EXPECT_EQ(pclose(out), 0) << text;
+  EXPECT_EQ(text, "float 3.14159265358979\nint 51\nint 0\nflag FALSE\n");
 }
 
 }  // namespace
