@@ -133,7 +133,15 @@ uint64_t TParamCollection::NextGeneration() {
   return counter.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-TParamCollection::TParamCollection() : generation_(NextGeneration()) {}
+namespace {
+TParamCollection::SystemFactory systemFactory = nullptr;
+}  // namespace
+
+void TParamCollection::SetSystemFactory(SystemFactory factory) { systemFactory = factory; }
+
+TParamCollection::TParamCollection() : generation_(NextGeneration()) {
+  if (systemFactory != nullptr) systemFactory(*this);
+}
 
 TParamCollection::~TParamCollection() {
   // Items leave the name index as they go, so they must go while it still exists.

@@ -133,6 +133,9 @@ class TParamCollection : public THashCollection {
   // Appends a system variable (the built-in ones come first, in their order).
   TParamCollectionItem* AddSystem(const std::string& name, std::unique_ptr<TCustomParam> value);
   int SystemCount() const { return systemCount_; }
+  // Called by every table as it is created (the player's system variables); none by default.
+  using SystemFactory = void (*)(TParamCollection&);
+  static void SetSystemFactory(SystemFactory factory);
 
   // The lookup rule of the script: a local variable of the current local ID if one exists
   // (the newest), otherwise the oldest non-local variable of the name; -1 when none.

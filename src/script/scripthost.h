@@ -154,8 +154,16 @@ class TScriptHost {
   virtual std::string Title() { return {}; }
   virtual int32_t ScreenWidth() { return 640; }
   virtual int32_t ScreenHeight() { return 480; }
-  // Host paths of files deleted when the program ends.
+  // Host paths of files deleted when the program ends; a path already listed is not added
+  // again.
   virtual void AddDeleteOnExit(const std::string&) {}
+  // Adds a game file name to the list of names of the base folder's install record (its last
+  // list of strings) unless it is there without regard to case, and writes the record back.
+  // False without an install record.
+  virtual bool AddInstallName(const std::string&) { return false; }
+  // A host folder of the player's own where the wallpaper bitmap is written; empty: nowhere
+  // (the wallpaper cannot be set).
+  virtual std::string WallpaperFolder() { return {}; }
   // Rewrites the save archive with one entry replaced; false without a save archive.
   virtual bool StoreSaveEntry(const std::string&, const std::vector<uint8_t>&) { return false; }
 };

@@ -5,11 +5,15 @@
 #include <vector>
 
 #include "command.h"
+#include "platform/headless.h"
+#include "platform/system.h"
 #include "script/exprcodes.h"
 #include "script/exprcompiler.h"
 #include "script/expreval.h"
 #include "script/paramcollection.h"
 #include "script/paramvar.h"
+#include "script/scripthost.h"
+#include "script/sysvars.h"
 #include "support/encoding.h"
 #include "support/errors.h"
 #include "support/sjis.h"
@@ -24,6 +28,8 @@ int Usage() {
                "usage: qubo-tool calc [--dump] [--var NAME=TYPE[DIMS][:VALUES]]... EXPR...\n"
                "Compiles and runs each EXPR in order over one variable table and prints the type\n"
                "and value of its result (of the assigned variable for an assignment), or the error.\n"
+               "The table starts with the system variables (@Pi, @Year, @TextDelay, ...); dates and\n"
+               "times read the system clock, there is no scene, call stack or screen.\n"
                "  --dump   also print the compiled operations of each EXPR\n"
                "  --var    declare a variable first: TYPE is int, float, flag or str; DIMS such as\n"
                "           [3] or [2,3] make an array; VALUES are element texts separated by ','\n"
@@ -156,6 +162,36 @@ bool Declare(TParamCollection& vars, const std::string& decl) {
   return true;
 }
 
+// What the system variables see from calc: the system's clock (dates and times) and the
+// installed fonts; no scene, call stack, screen or dialogs.
+class CalcPlatform final : public platform::Platform {
+ public:
+  CalcPlatform() : clock_(platform::MakeSystemClock()), rest_(platform::MakeHeadlessPlatform(Options())) {}
+  platform::Clock& GetClock() override { return *clock_; }
+  platform::Dialogs& GetDialogs() override { return rest_->GetDialogs(); }
+  platform::Shell& GetShell() override { return rest_->GetShell(); }
+  platform::Display& GetDisplay() override { return rest_->GetDisplay(); }
+  platform::Input& GetInput() override { return rest_->GetInput(); }
+  platform::FontSource& GetFonts() override { return rest_->GetFonts(); }
+
+ private:
+  static platform::HeadlessOptions Options() {
+    platform::HeadlessOptions o;
+    o.systemFonts = true;
+    return o;
+  }
+  std::unique_ptr<platform::Clock> clock_;
+  std::unique_ptr<platform::HeadlessPlatform> rest_;
+};
+
+class CalcHost final : public TScriptHost {
+ public:
+  platform::Platform* Platform() override { return &platform_; }
+
+ private:
+  CalcPlatform platform_;
+};
+
 // The variable an expression assigns last (a temporary's name when it assigns an element).
 std::string AssignedName(const TQuboParser& p) {
   const auto& ops = p.Operations();
@@ -173,7 +209,14 @@ std::string AssignedName(const TQuboParser& p) {
 
 int CalcMain(const Args& args) {
   bool dump = false;
+  // The table starts as the player's does, with the system variables.
+  InstallSystemVars();
   TParamCollection vars;
+  CalcHost host;
+  SetScriptHost(&host);
+  struct HostReset {
+    ~HostReset() { SetScriptHost(nullptr); }
+  } hostReset;
   std::vector<std::string> texts;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
