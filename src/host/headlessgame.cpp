@@ -8,9 +8,12 @@
 
 #include "data/dbfuncs.h"
 #include "data/dbs.h"
+#include "host/scriptbridge.h"
+#include "platform/headless.h"
 #include "platform/system.h"
 #include "script/callman.h"
 #include "script/sysfuncman.h"
+#include "script/sysvars.h"
 #include "script/expreval.h"
 #include "script/paramcollection.h"
 #include "script/project.h"
@@ -90,6 +93,23 @@ class HeadlessEngineHost : public TEngineHost {
   TVrFileManager& files_;
 };
 
+// The headless platform (virtual clock, fixed display, recorded shell) with message boxes on
+// the terminal.
+class TerminalPlatform : public platform::Platform {
+ public:
+  TerminalPlatform() : base_(platform::MakeHeadlessPlatform()) {}
+  platform::Clock& GetClock() override { return base_->GetClock(); }
+  platform::Dialogs& GetDialogs() override { return dialogs_; }
+  platform::Shell& GetShell() override { return base_->GetShell(); }
+  platform::Display& GetDisplay() override { return base_->GetDisplay(); }
+  platform::Input& GetInput() override { return base_->GetInput(); }
+  platform::FontSource& GetFonts() override { return base_->GetFonts(); }
+
+ private:
+  std::unique_ptr<platform::HeadlessPlatform> base_;
+  TerminalDialogs dialogs_;
+};
+
 void PrintVars(const TParamCollection& vars) {
   for (int i = vars.SystemCount(); i < vars.Count(); ++i) {
     const TParamCollectionItem* v = vars.Var(i);
@@ -104,6 +124,8 @@ int RunHeadless(const THeadlessOptions& o) {
   TVrFileManager files;
   files.SetBaseFolder(o.gameDir);
   TVrFileManager::SetInstance(&files);
+  // Every variable table of the player holds the system variables.
+  InstallSystemVars();
   TParamCollection vars;
   TExprContext context;
   context.vars = &vars;
@@ -117,7 +139,12 @@ int RunHeadless(const THeadlessOptions& o) {
   HeadlessEngineHost host(files);
   host.frame = o.frameMs;
   TCallMan* engine = nullptr;
-  TerminalDialogs dialogs;
+  TerminalPlatform terminal;
+  TScriptBridge bridge;
+  bridge.platform = &terminal;
+  bridge.tickCount = [&] { return host.clock; };
+  SetScriptHost(&bridge);
+  TerminalDialogs& dialogs = static_cast<TerminalDialogs&>(terminal.GetDialogs());
   std::unique_ptr<TProject> project;
   std::unique_ptr<TCallMan> ownEngine;
 
@@ -126,6 +153,7 @@ int RunHeadless(const THeadlessOptions& o) {
     e->Stack().SetVars(&vars);
     if (o.trace) e->SetTraceSink([](std::string_view line) { std::printf("%s\n", Cp932ToUtf8(line).c_str()); });
     engine = e.get();
+    bridge.engine = engine;
     return e;
   };
   int code = 0;
@@ -140,6 +168,7 @@ int RunHeadless(const THeadlessOptions& o) {
     ph.abnormalEnd = [&] { return engine != nullptr && engine->AbnormalEnd(); };
     project = std::make_unique<TProject>(std::move(ph));
     host.project = project.get();
+    bridge.project = project.get();
     TProject::SetInstance(project.get());
     tableFunctions.fileAvailable = [&](std::string_view name) { return project->HasFile(std::string(name)); };
     if (project->Create() != TProject::StartResult::Started) code = 1;
@@ -174,6 +203,7 @@ int RunHeadless(const THeadlessOptions& o) {
   TProject::SetInstance(nullptr);
   project.reset();
   ownEngine.reset();
+  SetScriptHost(nullptr);
   TDBManager::SetInstance(nullptr);
   TVrFileManager::SetInstance(nullptr);
   return code;
