@@ -23,7 +23,8 @@ namespace {
 
 using K = TFieldKind;
 
-// A text built from a mask table cannot ask for more than this many bytes of entries.
+// A text cannot ask for a mask table larger than this.
+constexpr int64_t kMaxMaskEntries = 65536;
 constexpr int64_t kMaxMaskTableBytes = int64_t{1} << 24;
 // Indents of 0..kMaxSpacedIndent are written as leading spaces, others as indent=N.
 constexpr int32_t kMaxSpacedIndent = 40;
@@ -786,7 +787,9 @@ class PageParser {
     maskMode_ = MaskMode::Explicit;
     maskCount_ = static_cast<int32_t>(c.Number(w, 0, INT32_MAX, "entry count"));
     maskSize_ = static_cast<int32_t>(c.Number(c.NeedWord("entry size"), 0, INT32_MAX, "entry size"));
-    if (int64_t{maskCount_} * maskSize_ > kMaxMaskTableBytes) c.Fail("mask table too large");
+    if (maskCount_ > kMaxMaskEntries || int64_t{maskCount_} * maskSize_ > kMaxMaskTableBytes) {
+      c.Fail("mask table too large");
+    }
   }
 
   void Command(Cursor& c, const std::string& name, size_t spaces) {
