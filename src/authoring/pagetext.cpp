@@ -722,6 +722,7 @@ struct ParsedCommand {
 class PageParser {
  public:
   TPageImage Parse(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
     int lineNo = 0;
     size_t at = 0;
     while (at <= text.size()) {

@@ -337,6 +337,14 @@ TEST(PageText, MasksAutoSetsTheBitsOfUsedProperties) {
   EXPECT_EQ(ParsePageText(PageToText(p)), p);
 }
 
+TEST(PageText, WindowsLineEndsAndAByteOrderMarkAreRead) {
+  const TPageImage p = ParsePageText("\xEF\xBB\xBFpage 117\r\n# note\r\nComment text=\"a b\"\r\n  If cond={a}\r\n");
+  ASSERT_EQ(p.commands.size(), 2u);
+  EXPECT_EQ(p.commands[0].fields[0].text, "a b");
+  EXPECT_EQ(p.commands[1].indent, 1);
+  EXPECT_EQ(p.commands[1].fields[0].exprs[0], Compile("a"));
+}
+
 TEST(PageText, VersionsOutsideTheReadRangeAreTheVersionAlone) {
   for (const int32_t v : {102, 118}) {
     const TPageImage p = ParsePageText("page " + std::to_string(v) + "\n");
