@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 
 #include "authoring/projecttext.h"
 #include "script/exprcodes.h"
@@ -60,6 +61,17 @@ const std::string& PageFieldOf(const TCommandRecord& c) {
   return f < c.fields.size() ? c.fields[f].text : kNone;
 }
 
+// VarNew's value type and scope may be written as words.
+const char* const kTypeWords[] = {nullptr, "int", "float", "flag", "str"};
+const char* const kScopeWords[] = {"global", "auto", "local", "status"};
+
+std::span<const char* const> ByteWords(int code, std::string_view field) {
+  if (code != cmdVarNew) return {};
+  if (field == "type") return kTypeWords;
+  if (field == "scope") return kScopeWords;
+  return {};
+}
+
 // ---------------------------------------------------------------------------------------
 // Expressions as source text: the operations of a stored expression read back as the text
 // our compiler would have been given. Only a candidate: the caller compiles it and keeps it
@@ -102,16 +114,28 @@ std::string LiteralText(std::string_view s) {
   return out + "\"";
 }
 
+// Float text the compiler reads back as this value: no sign (that would be an operator), an
+// exponent without '+', and never integer text.
 std::optional<std::string> FloatSource(const Extended80& raw) {
   const long double v = ExtendedToLongDouble(raw);
-  char buf[64];
-  for (int precision = 1; precision <= 21; ++precision) {
-    std::snprintf(buf, sizeof buf, "%.*Lg", precision, v);
-    std::string t = buf;
-    if (t.find_first_of("eEnN") != std::string::npos) return std::nullopt;
-    if (t.find('.') == std::string::npos) t += ".0";
+  if (!(v >= 0)) return std::nullopt;
+  auto fits = [&](std::string t) -> std::optional<std::string> {
+    if (const size_t e = t.find("e+"); e != std::string::npos) t.erase(e + 1, 1);
+    if (t.find_first_of(".e") == std::string::npos) t += ".0";
+    if (t.find_first_of("-+") != std::string::npos || numtext::ParseInt(t)) return std::nullopt;
     const auto back = numtext::ParseFloat(t);
     if (back && LongDoubleToExtended(*back) == raw) return t;
+    return std::nullopt;
+  };
+  char buf[128];
+  for (int precision = 1; precision <= 21; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*Lg", precision, v);
+    if (auto t = fits(buf)) return t;
+  }
+  for (int precision = 1; precision <= 40; ++precision) {
+    if (v >= 1e30L) break;
+    std::snprintf(buf, sizeof buf, "%.*Lf", precision, v);
+    if (auto t = fits(buf)) return t;
   }
   return std::nullopt;
 }
@@ -387,7 +411,12 @@ class PageWriter {
           if (!v.text.empty() || c.Code() == cmdLabel) line += key + QuoteCp932(v.text);
           break;
         case K::Int: line += key + Target(c, v.number); break;
-        case K::Byte: line += key + std::to_string(v.number); break;
+        case K::Byte: {
+          const auto words = ByteWords(c.Code(), fd.name);
+          const bool word = v.number >= 0 && static_cast<size_t>(v.number) < words.size() && words[static_cast<size_t>(v.number)];
+          line += key + (word ? std::string(words[static_cast<size_t>(v.number)]) : std::to_string(v.number));
+          break;
+        }
         case K::Expr:
           if (!v.exprs.empty() && !v.exprs[0].operations.empty()) line += key + ExpressionToText(v.exprs[0]);
           break;
@@ -871,7 +900,13 @@ class PageParser {
               out.number = static_cast<int32_t>(number(INT32_MIN, INT32_MAX));
             }
             break;
-          case K::Byte: out.number = static_cast<int32_t>(number(0, 255)); break;
+          case K::Byte: {
+            const auto words = ByteWords(code, fd.name);
+            const auto it = std::find_if(words.begin(), words.end(),
+                                         [&](const char* w) { return w && val.form == Value::Form::Word && val.text == w; });
+            out.number = it != words.end() ? static_cast<int32_t>(it - words.begin()) : static_cast<int32_t>(number(0, 255));
+            break;
+          }
           case K::Expr: out.exprs[0] = ExpressionOf(val, c, key); break;
           case K::ExprList:
             if (val.form != Value::Form::List) c.Fail(key + " takes a list: (expression ...)");

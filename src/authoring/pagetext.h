@@ -20,7 +20,8 @@
 // One command per line: two leading spaces per indent level (or indent=N), the command name
 // (any letter case), then name=value fields. Omitted fields keep their empty defaults.
 // Also: line=N (source line), disabled, continue (flags; disabled=N for another byte value),
-// typebyte=0x85 (a stored type byte with its top bit set), indent=N.
+// typebyte=0x85 (a stored type byte with its top bit set), indent=N. VarNew's type and scope
+// take the words int float flag str and global auto local status as well as numbers.
 //
 // Values:
 //   "text"          a string: UTF-8 with \" \\ \n \r \t and \xNN for a code-page-932 byte

@@ -165,7 +165,7 @@ TEST(PageText, TextBuildsTheExpectedRecords) {
       "  Jump page=\"x.qsb\" target=@top cond=\"" + Cp932ToUtf8(kHyou) + " == \\\"}\\\"\"\n"
       "    Calc expr=[Plus \"____0\" v:\"a\" i:-3; To \"____arg\" v:\"____0\"] disabled=2\n"
       "Call page=\"f.qsb\" target=5 result=\"r\" args=({1} {} [To \"____arg\" b:1]) typebyte=0x85 indent=-4\n"
-      "VarNew name=\"" + Cp932ToUtf8(kSo) + "\" type=4 init={\"a\\\\\"} scope=3\n"
+      "VarNew name=\"" + Cp932ToUtf8(kSo) + "\" type=str init={\"a\\\\\"} scope=3\n"
       "imgnew p0={\"bg\"} p12={100}   # any letter case\n"
       "Wait time={500} blocks={TRUE}\n";
   const TPageImage p = ParsePageText(text);
@@ -267,6 +267,8 @@ TEST(PageText, ExpressionsDumpAsSourceWhereTheCompilerGivesThemBack) {
       {"arr[i, j] = \"q\\\"}\"", "{arr[i, j] = \"q\\\"}\"}"},
       {"s = \"" + kHyou + "\\n\" ++ " + kSo, "{s = \"" + Cp932ToUtf8(kHyou) + "\\n\" ++ " + Cp932ToUtf8(kSo) + "}"},
       {"f = 2.5 >= 1.25", "{f = 2.5 >= 1.25}"},
+      {"a = 1.0E10", "{a = 1e10}"},
+      {"a = 0.00001", "{a = 0.00001}"},
       {"TRUE", "{TRUE}"},
       // Braces inside string literals need no balance.
       {"\"}\" ++ \"{{\"", "{\"}\" ++ \"{{\"}"},
