@@ -218,8 +218,10 @@ TEST(PageText, TextBuildsTheExpectedRecords) {
   const TCommandRecord& wait = p.commands[7];
   EXPECT_TRUE(wait.fields[0].exprs[0].operations.empty());
   EXPECT_EQ(wait.fields[2].exprs[0], Compile("TRUE"));
-  // The bytes read back to the same records.
-  EXPECT_EQ(ReadBytes(PageImageBytes(p)), p);
+  // The bytes read back to the same records, and their dump builds the same bytes.
+  const std::vector<uint8_t> bytes = PageImageBytes(p);
+  EXPECT_EQ(ReadBytes(bytes), p);
+  EXPECT_EQ(PageImageBytes(ParsePageText(PageToText(ReadBytes(bytes)))), bytes);
 }
 
 TEST(PageText, LabelsAndRelativeTargetsResolveToCommandIndexes) {
