@@ -140,10 +140,9 @@ TEST(PageFormat, HugeCountsAreFormatErrorsBeforeAnythingIsAllocated) {
   }
 }
 
-// FIXME: a mask table of 0x7FFFFFFF entries of size 0 passes the reader's count check (it
-// only checks when the entry size is positive) and sizes a vector of two thousand million
-// entries from a 17-byte file. Enable when the reader bounds the count.
-TEST(PageFormat, DISABLED_HugeCountOfEmptyMaskEntriesIsRefused) {
+// Entries of size 0 still count against the bytes left: a 17-byte file cannot size a table of
+// two thousand million entries.
+TEST(PageFormat, HugeCountOfEmptyMaskEntriesIsRefused) {
   TPageImage p;
   EXPECT_THROW(Read(Bytes().i32(117).u8(1).i32(0x7FFFFFFF).i32(0).i32(0).b, p), FormatError);
 }
