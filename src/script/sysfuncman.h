@@ -87,6 +87,8 @@ inline void CheckTextSize(uint64_t n) {
 // Argument k, counting from 1 (the caller has checked the count).
 inline const TCustomParam& Arg(const TFuncCall& c, int k) { return *c.args[k - 1]; }
 inline bool HasArg(const TFuncCall& c, int k) { return k >= 1 && k <= c.argCount; }
+// Argument k, counting from 1, or null when the call has fewer.
+inline TCustomParam* ArgPtr(const TFuncCall& c, int k) { return HasArg(c, k) ? c.args[k - 1] : nullptr; }
 inline std::string StrArg(const TFuncCall& c, int k, std::string def = {}) {
   return HasArg(c, k) ? Arg(c, k).AsStr() : def;
 }

@@ -11,10 +11,16 @@
 #include "script/paramcollection.h"
 #include "script/scripthost.h"
 #include "script/sysfuncfamilies.h"
+#include "script/sysfuncman.h"
 #include "support/sjis.h"
 
 namespace qubo {
 namespace {
+
+using sysfunc::ArgPtr;
+using sysfunc::BoolArg;
+using sysfunc::IntArg;
+using sysfunc::StrArg;
 
 enum : int {
   kGetProp = 2,
@@ -48,29 +54,16 @@ enum : int {
 constexpr int32_t kLtPrevMenu = 25;
 constexpr int32_t kLtLast = 27;
 
-TCustomParam* Arg(const TFuncCall& c, int i) { return i < c.argCount ? c.args[i] : nullptr; }
-std::string StrArg(const TFuncCall& c, int i, std::string def = {}) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsStr() : def;
-}
-int32_t IntArg(const TFuncCall& c, int i, int32_t def = 0) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsInt() : def;
-}
-bool BoolArg(const TFuncCall& c, int i, bool def = false) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsBool() : def;
-}
-
-TScriptComponent* Compo(TFuncCall& c, int i = 0) {
-  const std::string name = StrArg(c, i);
+// The component named by argument k (counting from 1).
+TScriptComponent* Compo(TFuncCall& c, int k = 1) {
+  const std::string name = StrArg(c, k);
   return name.empty() ? nullptr : c.host.FindComponent(name);
 }
 
 // The entry argument 2 names: a text given to a preview menu is integer text or else an
 // entry name; otherwise the integer.
 int32_t EntryOf(TScriptComponent& compo, const TFuncCall& c) {
-  const TCustomParam* a = Arg(c, 1);
+  const TCustomParam* a = ArgPtr(c, 2);
   if (a == nullptr) return 0;
   if (compo.TypeCode() == kLtPrevMenu && a->ParamType() == PT_STR) {
     const std::string text = a->AsStr();
@@ -82,11 +75,11 @@ int32_t EntryOf(TScriptComponent& compo, const TFuncCall& c) {
 
 // ListCompo(var, type, parent, deep).
 int32_t ListCompo(TFuncCall& c) {
-  TCustomParam* var = Arg(c, 0);
-  const int32_t type = IntArg(c, 1);
+  TCustomParam* var = ArgPtr(c, 1);
+  const int32_t type = IntArg(c, 2);
   const bool anyType = type == 0 || type > kLtLast;
-  const std::string parentName = c.argCount >= 3 ? StrArg(c, 2) : std::string("ALL");
-  const bool deep = BoolArg(c, 3);
+  const std::string parentName = c.argCount >= 3 ? StrArg(c, 3) : std::string("ALL");
+  const bool deep = BoolArg(c, 4);
 
   std::vector<std::string> names;
   std::unordered_set<TScriptComponent*> listed;
@@ -148,32 +141,32 @@ bool CallComponentFunction(int index, TFuncCall& c) {
   TFuncResult& r = c.result;
   switch (index) {
     case kGetProp:
-      if (TScriptComponent* compo = Compo(c)) compo->GetProperty(IntArg(c, 1) & 0xFF, r);
+      if (TScriptComponent* compo = Compo(c)) compo->GetProperty(IntArg(c, 2) & 0xFF, r);
       return true;
     case kSetProp:
-      if (TScriptComponent* compo = Compo(c); compo != nullptr && Arg(c, 2) != nullptr) {
-        compo->SetProperty(IntArg(c, 1) & 0xFF, *Arg(c, 2));
+      if (TScriptComponent* compo = Compo(c); compo != nullptr && ArgPtr(c, 3) != nullptr) {
+        compo->SetProperty(IntArg(c, 2) & 0xFF, *ArgPtr(c, 3));
       }
       return true;
     case kExists: r.SetBool(Compo(c) != nullptr); return true;
 
     case kGetCheck:
-      if (TScriptComponent* compo = Compo(c)) r.SetBool(compo->GetCheck(IntArg(c, 1)));
+      if (TScriptComponent* compo = Compo(c)) r.SetBool(compo->GetCheck(IntArg(c, 2)));
       return true;
     case kSetCheck:
-      if (TScriptComponent* compo = Compo(c)) compo->SetCheck(IntArg(c, 1), BoolArg(c, 2));
+      if (TScriptComponent* compo = Compo(c)) compo->SetCheck(IntArg(c, 2), BoolArg(c, 3));
       return true;
     case kGetEnabled:
       if (TScriptComponent* compo = Compo(c)) r.SetBool(compo->GetEnabled(EntryOf(*compo, c)));
       return true;
     case kSetEnabled:
-      if (TScriptComponent* compo = Compo(c)) compo->SetEnabled(EntryOf(*compo, c), BoolArg(c, 2));
+      if (TScriptComponent* compo = Compo(c)) compo->SetEnabled(EntryOf(*compo, c), BoolArg(c, 3));
       return true;
     case kGetVisible:
       if (TScriptComponent* compo = Compo(c)) r.SetBool(compo->GetVisible(EntryOf(*compo, c)));
       return true;
     case kSetVisible:
-      if (TScriptComponent* compo = Compo(c)) compo->SetVisible(EntryOf(*compo, c), BoolArg(c, 2));
+      if (TScriptComponent* compo = Compo(c)) compo->SetVisible(EntryOf(*compo, c), BoolArg(c, 3));
       return true;
     case kGetGroupIndex:
       if (TScriptComponent* compo = Compo(c)) r.SetInt(compo->GroupIndex(EntryOf(*compo, c)));
@@ -182,11 +175,11 @@ bool CallComponentFunction(int index, TFuncCall& c) {
       if (TScriptComponent* compo = Compo(c)) r.SetBool(compo->GetSelected(EntryOf(*compo, c)));
       return true;
     case kSetSelected:
-      if (TScriptComponent* compo = Compo(c)) compo->SetSelected(EntryOf(*compo, c), BoolArg(c, 2));
+      if (TScriptComponent* compo = Compo(c)) compo->SetSelected(EntryOf(*compo, c), BoolArg(c, 3));
       return true;
     case kGetItem:
       r.SetStr(std::string());
-      if (TScriptComponent* compo = Compo(c)) r.SetStr(compo->ItemText(IntArg(c, 1)));
+      if (TScriptComponent* compo = Compo(c)) r.SetStr(compo->ItemText(IntArg(c, 2)));
       return true;
 
     case kListCompo: r.SetInt(ListCompo(c)); return true;
@@ -195,7 +188,7 @@ bool CallComponentFunction(int index, TFuncCall& c) {
     case kToScreenX:
     case kToScreenY: {
       const bool isX = index == kToClientX || index == kToScreenX;
-      const int32_t v = IntArg(c, 1);
+      const int32_t v = IntArg(c, 2);
       int32_t out = v;
       if (TScriptComponent* compo = Compo(c)) {
         const TScriptPoint p = isX ? TScriptPoint{v, 0} : TScriptPoint{0, v};
@@ -207,7 +200,7 @@ bool CallComponentFunction(int index, TFuncCall& c) {
     }
     case kIndexOfMenu: {
       TScriptComponent* compo = Compo(c);
-      r.SetInt(compo ? IndexOfMenu(*compo, StrArg(c, 1)) : -1);
+      r.SetInt(compo ? IndexOfMenu(*compo, StrArg(c, 2)) : -1);
       return true;
     }
     case kInPrimary: {
@@ -222,8 +215,8 @@ bool CallComponentFunction(int index, TFuncCall& c) {
     }
     case kCreateObject: {
       // A parent that is not named or not found: the current base layer.
-      TScriptComponent* parent = c.argCount >= 3 ? Compo(c, 2) : nullptr;
-      r.SetBool(c.host.CreateComponent(IntArg(c, 0), StrArg(c, 1), parent));
+      TScriptComponent* parent = c.argCount >= 3 ? Compo(c, 3) : nullptr;
+      r.SetBool(c.host.CreateComponent(IntArg(c, 1), StrArg(c, 2), parent));
       return true;
     }
     case kDeleteObject: {
@@ -238,7 +231,7 @@ bool CallComponentFunction(int index, TFuncCall& c) {
     }
     case kSetImeOpened: {
       TScriptComponent* compo = Compo(c);
-      const bool want = BoolArg(c, 1);
+      const bool want = BoolArg(c, 2);
       if (compo != nullptr) compo->SetImeOpened(want);
       r.SetBool(compo != nullptr && compo->ImeOpened() == want);
       return true;

@@ -16,6 +16,7 @@
 #include "script/paramcollection.h"
 #include "script/scripthost.h"
 #include "script/sysfuncfamilies.h"
+#include "script/sysfuncman.h"
 #include "storage/folderresolve.h"
 #include "storage/vrfiles.h"
 #include "support/errors.h"
@@ -24,6 +25,11 @@
 
 namespace qubo {
 namespace {
+
+using sysfunc::ArgPtr;
+using sysfunc::BoolArg;
+using sysfunc::IntArg;
+using sysfunc::StrArg;
 
 namespace fs = std::filesystem;
 
@@ -52,19 +58,6 @@ const char* const kMsgOverwrite =
 // 確認
 const char* const kCaptionConfirm = "\x8A\x6D\x94\x46";
 
-TCustomParam* Arg(const TFuncCall& c, int i) { return i < c.argCount ? c.args[i] : nullptr; }
-std::string StrArg(const TFuncCall& c, int i, std::string def = {}) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsStr() : def;
-}
-int32_t IntArg(const TFuncCall& c, int i, int32_t def = 0) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsInt() : def;
-}
-bool BoolArg(const TFuncCall& c, int i, bool def = false) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsBool() : def;
-}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && sjis::EqualsNoCase(s.substr(0, prefix.size()), prefix);
@@ -194,8 +187,8 @@ bool WriteHostFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 bool LoadTextFile(TFuncCall& c) {
-  TCustomParam* var = Arg(c, 0);
-  const std::string name = StrArg(c, 1);
+  TCustomParam* var = ArgPtr(c, 1);
+  const std::string name = StrArg(c, 2);
   TVrFileManager* files = TVrFileManager::Instance();
   if (var == nullptr || name.empty() || files == nullptr || !files->Exists(name)) return false;
   TKoMemoryStream text;
@@ -211,16 +204,16 @@ bool LoadTextFile(TFuncCall& c) {
 
 // SaveScreen(name, width, height, back, keep): the snapshot as a layered image.
 bool SaveScreen(TFuncCall& c) {
-  const std::string name = StrArg(c, 0);
+  const std::string name = StrArg(c, 1);
   if (!EndsWithNoCase(name, ".brx")) return false;
   TSnapshotRequest request;
-  request.width = IntArg(c, 1);
-  request.height = IntArg(c, 2);
+  request.width = IntArg(c, 2);
+  request.height = IntArg(c, 3);
   if (request.width == 0) request.width = c.host.ScreenWidth();
   if (request.height == 0) request.height = c.host.ScreenHeight();
   if (request.width <= 0 || request.height <= 0) return false;
-  request.backLayer = BoolArg(c, 3);
-  const int32_t keep = IntArg(c, 4);
+  request.backLayer = BoolArg(c, 4);
+  const int32_t keep = IntArg(c, 5);
 
   TVrFileManager* files = TVrFileManager::Instance();
   if (files == nullptr) return false;
@@ -245,12 +238,12 @@ bool SaveScreen(TFuncCall& c) {
 
 // SelectOpenFile / SelectSaveFile(var, filter): the chosen file into var.
 bool SelectFile(TFuncCall& c, platform::FileDialogKind kind) {
-  TCustomParam* var = Arg(c, 0);
+  TCustomParam* var = ArgPtr(c, 1);
   platform::Platform* p = c.host.Platform();
   if (var == nullptr || p == nullptr) return false;
   platform::FileDialogRequest request;
   request.kind = kind;
-  request.filter = StrArg(c, 1);
+  request.filter = StrArg(c, 2);
   request.initialFolder = p->GetShell().UserFolderPath(platform::UserFolder::Desktop);
   const std::optional<std::string> chosen = p->GetDialogs().SelectPath(request);
   if (!chosen) return false;
@@ -259,7 +252,7 @@ bool SelectFile(TFuncCall& c, platform::FileDialogKind kind) {
 }
 
 bool SelectDirectory(TFuncCall& c) {
-  TCustomParam* var = Arg(c, 0);
+  TCustomParam* var = ArgPtr(c, 1);
   platform::Platform* p = c.host.Platform();
   if (var == nullptr || p == nullptr) return false;
   platform::FileDialogRequest request;
@@ -285,7 +278,7 @@ std::optional<std::string> ExtractDestination(TFuncCall& c, platform::Platform* 
     if (!chosen || chosen->empty()) return std::nullopt;
     root = *chosen;
   } else {
-    std::string dest = AddBackSlash(StrArg(c, 1));
+    std::string dest = AddBackSlash(StrArg(c, 2));
     if (!dest.empty() && dest[0] == '{') {
       const size_t close = sjis::FindChar(dest, '}');
       if (close == std::string::npos || p == nullptr) return std::nullopt;
@@ -389,11 +382,11 @@ bool CopyGameFile(TVrFileManager& files, const std::string& name, const std::str
 bool ExtractFile(TFuncCall& c) {
   TVrFileManager* files = TVrFileManager::Instance();
   platform::Platform* p = c.host.Platform();
-  const TCustomParam* list = Arg(c, 0);
+  const TCustomParam* list = ArgPtr(c, 1);
   if (files == nullptr || list == nullptr) return false;
   const std::optional<std::string> folder = ExtractDestination(c, p);
   if (!folder) return false;
-  bool ask = BoolArg(c, 2);
+  bool ask = BoolArg(c, 3);
   bool skipExisting = false;
   for (int32_t i = 0, n = list->Count(); i < n; ++i) {
     for (const std::string& name : ExpandName(*files, list->GetStrAt(i))) {
@@ -427,8 +420,8 @@ bool ExtractFile(TFuncCall& c) {
 
 // CopyFile(source, destination) between memory files.
 bool CopyFile(TFuncCall& c) {
-  const std::string source = StrArg(c, 0);
-  const std::string dest = StrArg(c, 1);
+  const std::string source = StrArg(c, 1);
+  const std::string dest = StrArg(c, 2);
   TVrFileManager* files = TVrFileManager::Instance();
   if (files == nullptr || !IsMemoryName(source) || dest.empty()) return false;
   TVrFileCollection* memory = MemoryFiles(*files, false);
@@ -450,19 +443,19 @@ bool CallFileFunction(int index, TFuncCall& c) {
   TFuncResult& r = c.result;
   switch (index) {
     case kFileExists: {
-      const std::string name = StrArg(c, 0);
+      const std::string name = StrArg(c, 1);
       TVrFileManager* files = TVrFileManager::Instance();
       r.SetBool(!name.empty() && files != nullptr && files->Exists(name));
       return true;
     }
     case kLoadTextFile: r.SetBool(LoadTextFile(c)); return true;
-    case kExtractFilePath: r.SetStr(ExtractFilePath(StrArg(c, 0))); return true;
-    case kExtractFileName: r.SetStr(ExtractFileName(StrArg(c, 0))); return true;
-    case kExtractFileExt: r.SetStr(ExtractFileExt(StrArg(c, 0))); return true;
-    case kIsPathDelimiter: r.SetBool(IsPathDelimiter(StrArg(c, 0), IntArg(c, 1))); return true;
-    case kAddBackSlash: r.SetStr(AddBackSlash(StrArg(c, 0))); return true;
-    case kChangeFileExt: r.SetStr(ChangeFileExt(StrArg(c, 0), StrArg(c, 1))); return true;
-    case kIsDelimiter: r.SetBool(IsDelimiter(StrArg(c, 0), StrArg(c, 1), IntArg(c, 2))); return true;
+    case kExtractFilePath: r.SetStr(ExtractFilePath(StrArg(c, 1))); return true;
+    case kExtractFileName: r.SetStr(ExtractFileName(StrArg(c, 1))); return true;
+    case kExtractFileExt: r.SetStr(ExtractFileExt(StrArg(c, 1))); return true;
+    case kIsPathDelimiter: r.SetBool(IsPathDelimiter(StrArg(c, 1), IntArg(c, 2))); return true;
+    case kAddBackSlash: r.SetStr(AddBackSlash(StrArg(c, 1))); return true;
+    case kChangeFileExt: r.SetStr(ChangeFileExt(StrArg(c, 1), StrArg(c, 2))); return true;
+    case kIsDelimiter: r.SetBool(IsDelimiter(StrArg(c, 1), StrArg(c, 2), IntArg(c, 3))); return true;
     case kSaveScreen: r.SetBool(SaveScreen(c)); return true;
     case kSelectOpenFile: r.SetBool(SelectFile(c, platform::FileDialogKind::Open)); return true;
     case kSelectSaveFile: r.SetBool(SelectFile(c, platform::FileDialogKind::Save)); return true;

@@ -9,11 +9,17 @@
 #include "script/paramcollection.h"
 #include "script/scripthost.h"
 #include "script/sysfuncfamilies.h"
+#include "script/sysfuncman.h"
 #include "storage/folderresolve.h"
 #include "support/sjis.h"
 
 namespace qubo {
 namespace {
+
+using sysfunc::ArgPtr;
+using sysfunc::BoolArg;
+using sysfunc::IntArg;
+using sysfunc::StrArg;
 
 namespace fs = std::filesystem;
 
@@ -33,15 +39,6 @@ enum : int {
 const char* const kCaptionInfo = "\x8F\xEE\x95\xF1";
 const char* const kWallpaperFile = "qubowall.bmp";
 
-TCustomParam* Arg(const TFuncCall& c, int i) { return i < c.argCount ? c.args[i] : nullptr; }
-std::string StrArg(const TFuncCall& c, int i, std::string def = {}) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsStr() : def;
-}
-int32_t IntArg(const TFuncCall& c, int i, int32_t def = 0) {
-  const TCustomParam* a = Arg(c, i);
-  return a ? a->AsInt() : def;
-}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && sjis::EqualsNoCase(s.substr(0, prefix.size()), prefix);
@@ -50,12 +47,12 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 // GetDisplayMode(i, width, height, bits, refresh).
 bool GetDisplayMode(TFuncCall& c) {
   const std::vector<platform::DisplayMode> modes = c.host.DisplayModes();
-  const int32_t i = IntArg(c, 0);
+  const int32_t i = IntArg(c, 1);
   if (i < 0 || static_cast<size_t>(i) >= modes.size()) return false;
   const platform::DisplayMode& m = modes[static_cast<size_t>(i)];
   const int32_t values[4] = {m.width, m.height, m.bits, m.refresh};
   for (int k = 0; k < 4; ++k) {
-    if (TCustomParam* out = Arg(c, k + 1)) out->SetInt(values[k]);
+    if (TCustomParam* out = ArgPtr(c, k + 2)) out->SetInt(values[k]);
   }
   return true;
 }
@@ -69,8 +66,8 @@ bool SetWallPaper(TFuncCall& c) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   const std::string path = (fs::path(folder) / kWallpaperFile).string();
-  if (!c.host.WriteBitmap(StrArg(c, 0), path)) return false;
-  return p->GetShell().SetWallpaper(path, IntArg(c, 1));
+  if (!c.host.WriteBitmap(StrArg(c, 1), path)) return false;
+  return p->GetShell().SetWallpaper(path, IntArg(c, 2));
 }
 
 // ListSaveCaption(captions, slots): the count; the variables get dimensions [count].
@@ -78,7 +75,7 @@ int32_t ListSaveCaption(TFuncCall& c) {
   const std::vector<TScriptHost::SaveCaption> list = c.host.SaveCaptions();
   const auto n = static_cast<int32_t>(list.size());
   for (int k = 0; k < 2; ++k) {
-    TCustomParam* var = Arg(c, k);
+    TCustomParam* var = ArgPtr(c, k + 1);
     if (var == nullptr) continue;
     if (n == 0) {
       // No dimensions of size 0 exist: the variable becomes an empty scalar (through a
@@ -105,7 +102,7 @@ int32_t ListSaveCaption(TFuncCall& c) {
 // The target goes to the shell as one argument; nothing is interpreted by a command shell.
 void OpenUrl(TFuncCall& c) {
   platform::Platform* p = c.host.Platform();
-  const std::string text = StrArg(c, 0);
+  const std::string text = StrArg(c, 1);
   if (p == nullptr || text.empty()) return;
   if (StartsWithNoCase(text, "http") || StartsWithNoCase(text, "ftp")) {
     p->GetShell().Open(text);
@@ -132,19 +129,19 @@ void OpenUrl(TFuncCall& c) {
 bool CallOtherFunction(int index, TFuncCall& c) {
   TFuncResult& r = c.result;
   switch (index) {
-    case kGetSaveCaption: r.SetStr(c.host.SaveCaptionOf(IntArg(c, 0))); return true;
+    case kGetSaveCaption: r.SetStr(c.host.SaveCaptionOf(IntArg(c, 1))); return true;
     case kGetDisplayMode: r.SetBool(GetDisplayMode(c)); return true;
     case kSetWallPaper: r.SetBool(SetWallPaper(c)); return true;
     case kListSaveCaption: r.SetInt(ListSaveCaption(c)); return true;
     case kOpenUrl: OpenUrl(c); return true;
-    case kGetHistoryCount: r.SetInt(c.host.HistoryCount(StrArg(c, 0))); return true;
-    case kGetHistoryMaxCount: r.SetInt(c.host.HistoryMaxCount(StrArg(c, 0))); return true;
-    case kSetHistoryMaxCount: r.SetBool(c.host.SetHistoryMaxCount(StrArg(c, 0), IntArg(c, 1))); return true;
+    case kGetHistoryCount: r.SetInt(c.host.HistoryCount(StrArg(c, 1))); return true;
+    case kGetHistoryMaxCount: r.SetInt(c.host.HistoryMaxCount(StrArg(c, 1))); return true;
+    case kSetHistoryMaxCount: r.SetBool(c.host.SetHistoryMaxCount(StrArg(c, 1), IntArg(c, 2))); return true;
     case kAlert: {
       if (platform::Platform* p = c.host.Platform()) {
         platform::MessageBoxRequest box;
         box.caption = kCaptionInfo;
-        box.text = StrArg(c, 0);
+        box.text = StrArg(c, 1);
         box.buttons = platform::MsgButtons::Ok;
         box.icon = platform::MsgIcon::Information;
         p->GetDialogs().ShowMessage(box);
