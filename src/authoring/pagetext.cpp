@@ -9,6 +9,7 @@
 #include <set>
 #include <span>
 
+#include "authoring/textform.h"
 #include "authoring/projecttext.h"
 #include "script/exprcodes.h"
 #include "script/exprcompiler.h"
@@ -30,12 +31,7 @@ constexpr int64_t kMaxMaskTableBytes = int64_t{1} << 24;
 // Indents of 0..kMaxSpacedIndent are written as leading spaces, others as indent=N.
 constexpr int32_t kMaxSpacedIndent = 40;
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using textform::HexValue;
 
 std::string Hex(const uint8_t* p, size_t n) {
   static const char kDigits[] = "0123456789abcdef";
@@ -457,9 +453,7 @@ class PageWriter {
 // ---------------------------------------------------------------------------------------
 // Reading
 
-[[noreturn]] void LineError(int line, const std::string& what) {
-  throw QuboError("line " + std::to_string(line) + ": " + what);
-}
+using textform::LineError;
 
 struct Value {
   enum class Form { Quoted, Source, Raw, List, Label, Word } form = Form::Word;
@@ -591,20 +585,10 @@ class Cursor {
   }
 
   Extended80 Real(const std::string& w) const {
-    if (w.rfind("raw:", 0) == 0) {
-      if (w.size() != 24) Fail("raw: needs 20 hexadecimal digits");
-      Extended80 raw{};
-      for (size_t b = 0; b < 10; ++b) {
-        const int hi = HexValue(w[4 + 2 * b]), lo = HexValue(w[5 + 2 * b]);
-        if (hi < 0 || lo < 0) Fail("raw: needs 20 hexadecimal digits");
-        raw[b] = static_cast<uint8_t>(hi * 16 + lo);
-      }
-      return raw;
-    }
-    char* end = nullptr;
-    const long double v = std::strtold(w.c_str(), &end);
-    if (w.empty() || *end != '\0') Fail("bad real \"" + w + "\"");
-    return LongDoubleToExtended(v);
+    Extended80 v{};
+    std::string error;
+    if (!textform::ParseReal(w, v, error)) Fail(error);
+    return v;
   }
 
   TStoredOperand Operand() {

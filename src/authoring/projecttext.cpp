@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "authoring/textform.h"
 #include "script/projectmessages.h"
 #include "support/encoding.h"
 #include "support/errors.h"
@@ -72,16 +73,9 @@ struct Token {
   std::string text;  // quoted: code page 932 bytes; else the word as written
 };
 
-[[noreturn]] void LineError(int line, const std::string& what) {
-  throw QuboError("line " + std::to_string(line) + ": " + what);
-}
+using textform::LineError;
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using textform::HexValue;
 
 std::vector<Token> Tokenize(std::string_view line, int lineNo) {
   std::vector<Token> tokens;
@@ -177,21 +171,10 @@ class LineReader {
     return out;
   }
   Extended80 Real(size_t k) const {
-    const std::string& w = Arg(k).text;
-    if (w.rfind("raw:", 0) == 0) {
-      if (w.size() != 24) Fail("raw: needs 20 hexadecimal digits");
-      Extended80 raw{};
-      for (size_t b = 0; b < 10; ++b) {
-        const int hi = HexValue(w[4 + 2 * b]), lo = HexValue(w[5 + 2 * b]);
-        if (hi < 0 || lo < 0) Fail("raw: needs 20 hexadecimal digits");
-        raw[b] = static_cast<uint8_t>(hi * 16 + lo);
-      }
-      return raw;
-    }
-    char* end = nullptr;
-    const long double v = std::strtold(w.c_str(), &end);
-    if (end == w.c_str() || *end != '\0') Fail("bad real \"" + w + "\"");
-    return LongDoubleToExtended(v);
+    Extended80 v{};
+    std::string error;
+    if (!textform::ParseReal(Arg(k).text, v, error)) Fail(error);
+    return v;
   }
   [[noreturn]] void Fail(const std::string& what) const { LineError(line_, what); }
   void Since(int32_t version, int32_t since) const {

@@ -1,0 +1,19 @@
+#pragma once
+// Pieces shared by the text forms of records and pages: line errors, hexadecimal digits and
+// reals written either as decimal text or as their ten stored bytes.
+
+#include <string>
+
+#include "support/extended.h"
+
+namespace qubo::authoring::textform {
+
+// QuboError "line N: what".
+[[noreturn]] void LineError(int line, const std::string& what);
+// 0..15, or -1 for a character that is no hexadecimal digit.
+int HexValue(char c);
+// "raw:" followed by 20 hexadecimal digits (the stored bytes, first byte first), or a decimal
+// real. False with error set when w is neither.
+bool ParseReal(const std::string& w, Extended80& out, std::string& error);
+
+}  // namespace qubo::authoring::textform
