@@ -167,6 +167,7 @@ int RunHeadless(const THeadlessOptions& o) {
     ph.makeEngine = [&](TProject&) -> std::unique_ptr<TProjectEngine> { return makeEngine(); };
     ph.abnormalEnd = [&] { return engine != nullptr && engine->AbnormalEnd(); };
     project = std::make_unique<TProject>(std::move(ph));
+    if (!o.saveDir.empty()) project->SetSaveDir(o.saveDir);
     host.project = project.get();
     bridge.project = project.get();
     TProject::SetInstance(project.get());

@@ -13,6 +13,7 @@ namespace qubo::host {
 struct THeadlessOptions {
   std::string gameDir;     // host path of the game folder
   std::string startPage;   // CP932; empty: the project file's start page
+  std::string saveDir;     // host path; empty: the user's data folder
   int64_t maxTicks = 100000;
   bool trace = false;      // a line per command entered
   bool printVars = false;  // the variables when the run stops

@@ -15,6 +15,7 @@ void Usage(std::FILE* out) {
                "QuboPlayer %s\n"
                "usage: quboplayer [GAME_DIR] [options]\n"
                "  GAME_DIR    a game folder (with qubo.qpb); without one, the demo game\n"
+               "  --save-dir DIR  keep the game's saves in DIR instead of the user's data folder\n"
                "  --trace     print a line for every script command entered\n"
                "  --ticks N   stop after N ticks\n"
                "  --help      this text\n"
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(a, "--trace") == 0) {
       options.trace = true;
+    } else if (std::strcmp(a, "--save-dir") == 0 && i + 1 < argc) {
+      options.saveDir = argv[++i];
     } else if (std::strcmp(a, "--ticks") == 0 && i + 1 < argc) {
       options.maxTicks = std::strtoll(argv[++i], nullptr, 10);
     } else if (a[0] != '-' && options.gameDir.empty()) {
