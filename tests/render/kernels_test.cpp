@@ -119,7 +119,8 @@ TEST(RowKernels, EveryWeightAndMaskRunMatchesTheReference) {
       check("alphaBlend", [&](const TRowKernels32& v, uint32_t* d) { v.alphaBlend(d, s, m, n, w); });
       check("alphaAdd", [&](const TRowKernels32& v, uint32_t* d) { v.alphaAdd(d, s, m, n, w); });
       check("crossFade", [&](const TRowKernels32& v, uint32_t* d) { v.crossFade(d, s, in.t.data() + off, n, w); });
-      check("crossFadeMask", [&](const TRowKernels32& v, uint32_t* d) { v.crossFadeMask(d, s, in.t.data() + off, m, n, false); });
+      for (bool hard : {false, true})
+        check("crossFadeMask", [&](const TRowKernels32& v, uint32_t* d) { v.crossFadeMask(d, s, in.t.data() + off, m, n, hard); });
     }
   }
 }
