@@ -89,11 +89,13 @@ TEST(RowKernels, EveryWeightAndMaskRunMatchesTheReference) {
   std::uniform_int_distribution<uint32_t> px(0, 0xFFFFFFFFu), byte(0, 255), runLen(1, 40), kind(0, 3), len(0, 60);
   const uint32_t key = 0x00ABCDEF;
   for (uint32_t w = 0; w <= 255; ++w) {
-    const int n = 2 * static_cast<int>(len(rng)) + 1 + (w % 4 == 0 ? 64 : 0);
+    const int n = 2 * static_cast<int>(len(rng)) + 1 + (w % 4 == 0 ? 128 : 0);
     const int off = static_cast<int>(w % 8);
     Rows in = MakeRows(rng, n + off, key);
     for (int i = 0; i < n + off;) {
-      const int r = static_cast<int>(runLen(rng)), k = static_cast<int>(kind(rng));
+      const int k = static_cast<int>(kind(rng));
+      // Uniform runs long enough to cover whole blocks of the block-wise variants.
+      const int r = static_cast<int>(runLen(rng)) * (k < 2 ? 4 : 1);
       const uint8_t v = static_cast<uint8_t>(byte(rng));
       for (int j = i; j < std::min(n + off, i + r); ++j)
         in.m[j] = static_cast<uint8_t>(k == 0 ? 0 : k == 1 ? 255 : k == 2 ? v : byte(rng));
