@@ -69,10 +69,24 @@ void Blend(uint32_t* d, const uint32_t* s, int32_t n, uint32_t w, uint32_t key, 
   }
 }
 
+// What a block of mask bytes holds: all 0, all 255, or a mixture.
+enum class MaskRun { kNone, kFull, kMixed };
+inline MaskRun ClassifyMask(const uint8_t* m, int32_t n) {
+  uint8_t any = 0, all = 0xFF;
+  for (int32_t i = 0; i < n; ++i) any |= m[i], all &= m[i];
+  return any == 0 ? MaskRun::kNone : all == 0xFF ? MaskRun::kFull : MaskRun::kMixed;
+}
+
 void Alpha(uint32_t* d, const uint32_t* s, const uint8_t* m, int32_t n) {
   alignas(32) uint32_t t[kBlock], wb[kBlock];
   for (int32_t o = 0; o < n; o += kBlock) {
     const int32_t c = std::min(kBlock, n - o);
+    const MaskRun run = ClassifyMask(m + o, c);
+    if (run == MaskRun::kNone) continue;
+    if (run == MaskRun::kFull) {
+      std::memcpy(d + o, s + o, static_cast<size_t>(c) * 4);
+      continue;
+    }
     SpreadWeights(wb, m + o, c);
     BlendBytesW(B(t), B(s + o), B(d + o), B(wb), c * 4);
     for (int32_t i = 0; i < c; ++i) {
@@ -188,6 +202,11 @@ void CrossFadeMask(uint32_t* d, const uint32_t* from, const uint32_t* to, const 
     const int32_t c = std::min(kBlock, n - o);
     if (hard) {
       for (int32_t i = 0; i < c; ++i) d[o + i] = m[o + i] == 0 ? from[o + i] : to[o + i];
+      continue;
+    }
+    const MaskRun run = ClassifyMask(m + o, c);
+    if (run != MaskRun::kMixed) {
+      std::memmove(d + o, (run == MaskRun::kNone ? from : to) + o, static_cast<size_t>(c) * 4);
       continue;
     }
     SpreadWeights(wb, m + o, c);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "render/drawrows.h"
@@ -73,6 +75,86 @@ TEST(RowKernels, EveryVariantMatchesTheReference) {
             v.crossFadeMask(d.data(), in.s.data(), in.t.data(), in.m.data(), n, hard);
           });
       }
+    }
+  }
+}
+
+// Every weight 0..255 and every mask byte 0..255, rows of odd lengths starting at every
+// alignment, masks made of runs (all 0, all 255, one value, random bytes) so that the fast
+// paths for uniform stretches of mask meet their edges at every offset.
+TEST(RowKernels, EveryWeightAndMaskRunMatchesTheReference) {
+  const auto variants = AllKernels32();
+  const TRowKernels32& ref = ReferenceKernels32();
+  std::mt19937 rng(777);
+  std::uniform_int_distribution<uint32_t> px(0, 0xFFFFFFFFu), byte(0, 255), runLen(1, 40), kind(0, 3), len(0, 60);
+  const uint32_t key = 0x00ABCDEF;
+  for (uint32_t w = 0; w <= 255; ++w) {
+    const int n = 2 * static_cast<int>(len(rng)) + 1 + (w % 4 == 0 ? 128 : 0);
+    const int off = static_cast<int>(w % 8);
+    Rows in = MakeRows(rng, n + off, key);
+    for (int i = 0; i < n + off;) {
+      const int k = static_cast<int>(kind(rng));
+      // Uniform runs long enough to cover whole blocks of the block-wise variants.
+      const int r = static_cast<int>(runLen(rng)) * (k < 2 ? 4 : 1);
+      const uint8_t v = static_cast<uint8_t>(byte(rng));
+      for (int j = i; j < std::min(n + off, i + r); ++j)
+        in.m[j] = static_cast<uint8_t>(k == 0 ? 0 : k == 1 ? 255 : k == 2 ? v : byte(rng));
+      i += r;
+    }
+    // Every mask value appears in some row.
+    in.m[off + static_cast<int>(w) % n] = static_cast<uint8_t>(w);
+    const uint32_t* s = in.s.data() + off;
+    const uint8_t* m = in.m.data() + off;
+    for (const TRowKernels32* k : variants) {
+      SCOPED_TRACE(std::string(k->name) + " n=" + std::to_string(n) + " w=" + std::to_string(w));
+      auto check = [&](const char* op, auto&& run) {
+        std::vector<uint32_t> a = in.d, b = in.d;
+        run(ref, a.data() + off);
+        run(*k, b.data() + off);
+        EXPECT_EQ(a, b) << op;
+      };
+      for (bool useKey : {false, true}) {
+        check("blend", [&](const TRowKernels32& v, uint32_t* d) { v.blend(d, s, n, w, key, useKey); });
+        check("add", [&](const TRowKernels32& v, uint32_t* d) { v.add(d, s, n, w, key, useKey); });
+      }
+      check("alpha", [&](const TRowKernels32& v, uint32_t* d) { v.alpha(d, s, m, n); });
+      check("alphaBlend", [&](const TRowKernels32& v, uint32_t* d) { v.alphaBlend(d, s, m, n, w); });
+      check("alphaAdd", [&](const TRowKernels32& v, uint32_t* d) { v.alphaAdd(d, s, m, n, w); });
+      check("crossFade", [&](const TRowKernels32& v, uint32_t* d) { v.crossFade(d, s, in.t.data() + off, n, w); });
+      for (bool hard : {false, true})
+        check("crossFadeMask", [&](const TRowKernels32& v, uint32_t* d) { v.crossFadeMask(d, s, in.t.data() + off, m, n, hard); });
+    }
+  }
+}
+
+// Each mask byte against each pair of extreme and middle channel values, in one long row.
+TEST(RowKernels, EveryMaskByteOverExtremeChannels) {
+  const uint32_t values[] = {0x00000000, 0xFFFFFFFF, 0x00FFFFFF, 0xFF000000, 0x80808080, 0x7F7F7F7F, 0x01FE01FE};
+  std::vector<uint32_t> d, s;
+  std::vector<uint8_t> m;
+  for (uint32_t sv : values)
+    for (uint32_t dv : values)
+      for (uint32_t mv = 0; mv <= 255; ++mv) {
+        s.push_back(sv);
+        d.push_back(dv);
+        m.push_back(static_cast<uint8_t>(mv));
+      }
+  const int32_t n = static_cast<int32_t>(d.size());
+  std::vector<uint32_t> want = d;
+  ReferenceKernels32().alpha(want.data(), s.data(), m.data(), n);
+  for (const TRowKernels32* k : AllKernels32()) {
+    std::vector<uint32_t> got = d;
+    k->alpha(got.data(), s.data(), m.data(), n);
+    EXPECT_EQ(got, want) << k->name;
+    for (uint32_t w : {0u, 1u, 127u, 128u, 254u, 255u}) {
+      std::vector<uint32_t> a = d, b = d;
+      ReferenceKernels32().blend(a.data(), s.data(), n, w, 0, false);
+      k->blend(b.data(), s.data(), n, w, 0, false);
+      EXPECT_EQ(b, a) << k->name << " blend w=" << w;
+      a = d, b = d;
+      ReferenceKernels32().add(a.data(), s.data(), n, w, 0, false);
+      k->add(b.data(), s.data(), n, w, 0, false);
+      EXPECT_EQ(b, a) << k->name << " add w=" << w;
     }
   }
 }
