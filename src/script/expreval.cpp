@@ -1,6 +1,7 @@
 #include "script/expreval.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "script/exprcompiler.h"
 #include "script/exprlexer.h"
@@ -40,7 +41,17 @@ std::unique_ptr<TCustomParam> CopyOperand(const TCustomParam& p) {
   return copy;
 }
 
-std::unique_ptr<TCustomParam> OperandFromStored(const TStoredOperand& s) {
+// s.text is moved from when the operand is taken (taken set).
+template <class Operand>
+std::unique_ptr<TCustomParam> OperandFromStored(Operand&& s) {
+  constexpr bool taken = !std::is_lvalue_reference_v<Operand>;
+  auto text = [&s]() -> std::string {
+    if constexpr (taken) {
+      return std::move(s.text);
+    } else {
+      return s.text;
+    }
+  };
   std::unique_ptr<TCustomParam> p;
   switch (s.kind) {
     case kOperandInt:
@@ -57,11 +68,11 @@ std::unique_ptr<TCustomParam> OperandFromStored(const TStoredOperand& s) {
       break;
     case kOperandString:
       p = NewParam(PT_STR);
-      p->SetStr(s.text);
+      p->SetStr(text());
       break;
     default: {
       auto ref = std::make_unique<TParamVar>();
-      ref->SetName(s.text);
+      ref->SetName(text());
       p = std::move(ref);
       break;
     }
@@ -81,13 +92,41 @@ TStoredOperand OperandToStored(const TCustomParam& p) {
 
 // Clears the targets of an operation's references however the operation ends.
 struct ReleaseTargets {
-  const std::vector<TParamVar*>& refs;
+  TParamVar* const* refs;
+  size_t count;
   ~ReleaseTargets() {
-    for (TParamVar* r : refs) {
-      if (r != nullptr) r->SetTarget(nullptr);
+    for (size_t k = 0; k < count; ++k) {
+      if (refs[k] != nullptr) refs[k]->SetTarget(nullptr);
     }
   }
 };
+
+// The type of the temporary an operation makes when it does not depend on operand values.
+constexpr uint8_t kTypeAsked = 0xFF;
+uint8_t FixedTemporaryType(uint8_t code) {
+  switch (code) {
+    case ocMod:
+    case ocOr:
+    case ocAnd:
+    case ocXor:
+    case ocShiftL:
+    case ocShiftR:
+      return PT_INT;
+    case ocEqual:
+    case ocBig:
+    case ocSmall:
+    case ocEBig:
+    case ocESmall:
+    case ocNEqual:
+      return PT_BOOL;
+    case ocComboStr:
+      return PT_STR;
+    case ocDimTo:
+      return PT_NONE;
+    default:
+      return kTypeAsked;
+  }
+}
 
 const TCustomParam& OperandB(const TOpeData& op) { return op.operands.size() >= 2 ? *op.operands[1] : *op.operands[0]; }
 
@@ -102,7 +141,7 @@ TExprContext& GlobalExprContext() {
 
 struct TQuboParser::Plan {
   struct Slot {
-    std::string name;
+    std::string_view name;  // into the operations, which stay as loaded while the plan lives
     // The table's answer at `generation`; for a private temporary, its item once made in
     // the current run.
     TParamCollectionItem* item = nullptr;
@@ -117,17 +156,26 @@ struct TQuboParser::Plan {
     TParamVar* ref;
     int slot;
   };
+  // The per-operand lists of all operations live in shared arrays; an operation has the
+  // range [first, first + count) of refs and args and [firstNamed, firstNamed + namedCount)
+  // of named.
   struct Op {
     int dest = -1;
-    std::vector<int> slots;        // per operand: its name's slot, -1 for a constant
-    std::vector<TParamVar*> refs;  // per operand: the reference, null for a constant
-    std::vector<Ref> named;        // the references alone
-    std::vector<TCustomParam*> args;
+    uint8_t fixedType = kTypeAsked;  // type of a temporary made here, when known beforehand
+    bool call = false;
+    uint32_t first = 0, count = 0;
+    uint32_t firstNamed = 0, namedCount = 0;
   };
 
   std::vector<Slot> slots;
   std::vector<Temp> temps;
   std::vector<Op> ops;
+  std::vector<TParamVar*> refs;      // per operand: the reference, null for a constant
+  std::vector<TCustomParam*> args;   // per operand: the operand itself
+  std::vector<Ref> named;            // the references alone, with their slots
+
+  TParamVar* const* RefsOf(const Op& op) const { return refs.data() + op.first; }
+  TCustomParam* const* ArgsOf(const Op& op) const { return args.data() + op.first; }
   bool fast = true;    // may keep temporaries private
   bool clash = false;  // a temporary this expression writes exists in the table
   int argSlot = -1;  // slot of "____arg" when the last operation assigns it
@@ -137,7 +185,7 @@ struct TQuboParser::Plan {
   std::vector<int32_t> subscripts;
   TFuncResult funcResult;
 
-  int SlotOf(const std::string& name) {
+  int SlotOf(std::string_view name) {
     for (size_t i = 0; i < slots.size(); ++i) {
       if (sjis::EqualsNoCase(slots[i].name, name)) return static_cast<int>(i);
     }
@@ -175,24 +223,39 @@ void TQuboParser::Clear() {
 
 void TQuboParser::BuildPlan() {
   auto plan = std::make_unique<Plan>();
+  size_t operandCount = 0;
+  for (const TOpeData& op : ops_) operandCount += op.operands.size();
+  plan->ops.reserve(ops_.size());
+  plan->refs.reserve(operandCount);
+  plan->args.reserve(operandCount);
+  plan->named.reserve(operandCount);
   for (const TOpeData& op : ops_) {
     Plan::Op p;
     p.dest = plan->SlotOf(op.destination);
+    p.fixedType = FixedTemporaryType(op.code);
+    p.call = op.code == ocFunc;
+    p.first = static_cast<uint32_t>(plan->refs.size());
+    p.count = static_cast<uint32_t>(op.operands.size());
+    p.firstNamed = static_cast<uint32_t>(plan->named.size());
     plan->maxTemp = std::max(plan->maxTemp, TempNumber(op.destination));
     for (const auto& operand : op.operands) {
       TParamVar* ref = operand->StoredType() == PT_NONE ? static_cast<TParamVar*>(operand.get()) : nullptr;
-      p.refs.push_back(ref);
-      p.slots.push_back(ref != nullptr ? plan->SlotOf(ref->Name()) : -1);
-      p.args.push_back(operand.get());
-      if (ref != nullptr) p.named.push_back({ref, p.slots.back()});
-      if (ref != nullptr) plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
+      plan->refs.push_back(ref);
+      plan->args.push_back(operand.get());
+      if (ref != nullptr) {
+        plan->named.push_back({ref, plan->SlotOf(ref->Name())});
+        plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
+      }
     }
+    p.namedCount = static_cast<uint32_t>(plan->named.size()) - p.firstNamed;
     if (op.code == ocNone || op.code > kLastOpeCode || !expr::HasOperands(op)) plan->fast = false;
     if (op.code == ocFunc && (op.funcIndex >= kSysFuncCount || !kSysFuncs[op.funcIndex].tableFree)) {
       plan->fast = false;
     }
-    if (op.code == ocDimTo && (p.refs[0] == nullptr || IsTempName(p.refs[0]->Name()))) plan->fast = false;
-    plan->ops.push_back(std::move(p));
+    if (op.code == ocDimTo && (plan->refs[p.first] == nullptr || IsTempName(plan->refs[p.first]->Name()))) {
+      plan->fast = false;
+    }
+    plan->ops.push_back(p);
   }
   // Temporaries this expression writes get private slots.
   for (const TOpeData& op : ops_) {
@@ -201,7 +264,7 @@ void TQuboParser::BuildPlan() {
     if (s.temp >= 0) continue;
     s.temp = static_cast<int>(plan->temps.size());
     auto item = std::make_unique<TParamCollectionItem>(NewParam(PT_INT));
-    item->SetName(s.name);
+    item->SetName(std::string(s.name));
     plan->temps.push_back({std::move(item), PT_INT});
   }
   if (!ops_.empty() && ops_.back().code == ocTo && ops_.back().destination == kArgName) {
@@ -224,6 +287,22 @@ void TQuboParser::LoadFromStored(const TStoredExpression& stored) {
     for (const TStoredOperand& o : s.operands) op.operands.push_back(OperandFromStored(o));
     ops_.push_back(std::move(op));
   }
+  BuildPlan();
+}
+
+void TQuboParser::LoadFromStored(TStoredExpression&& stored) {
+  Clear();
+  ops_.reserve(stored.operations.size());
+  for (TStoredOperation& s : stored.operations) {
+    TOpeData op;
+    op.code = s.code;
+    op.destination = std::move(s.destination);
+    op.funcIndex = s.funcIndex;
+    op.operands.reserve(s.operands.size());
+    for (TStoredOperand& o : s.operands) op.operands.push_back(OperandFromStored(std::move(o)));
+    ops_.push_back(std::move(op));
+  }
+  stored.operations.clear();
   BuildPlan();
 }
 
@@ -321,21 +400,36 @@ bool TQuboParser::RunFast(TExprContext& context) {
   // target it reads first, and setting the same target again costs nothing.
   for (size_t i = 0; i < ops_.size(); ++i) {
     const TOpeData& op = ops_[i];
-    Plan::Op& po = p.ops[i];
-    for (const Plan::Ref& r : po.named) {
+    const Plan::Op& po = p.ops[i];
+    // An operator only reads its operands, so an operand naming a reference (an element
+    // temporary, a reference variable) can read straight from what that reference reads:
+    // same element, same values, one hop less. Calls and element operations see the
+    // reference variable itself, as written.
+    const bool direct = !po.call && op.code != ocDimTo;
+    const Plan::Ref* named = p.named.data() + po.firstNamed;
+    for (uint32_t k = 0; k < po.namedCount; ++k) {
+      const Plan::Ref& r = named[k];
       const Plan::Slot& s = p.slots[static_cast<size_t>(r.slot)];
       if (s.item == nullptr) MissingVariable(r.ref->Name());
-      r.ref->SetTarget(s.item);
-      if (s.isRef) r.ref->SetElement(static_cast<const TParamVar&>(s.item->Value()).Element());
+      if (!s.isRef) {
+        r.ref->SetTarget(s.item);
+        continue;
+      }
+      const auto& inner = static_cast<const TParamVar&>(s.item->Value());
+      r.ref->SetTarget(direct ? inner.Target() : s.item);
+      r.ref->SetElement(inner.Element());
     }
     Plan::Slot& ds = p.slots[static_cast<size_t>(po.dest)];
     uint8_t destType = PT_NONE;  // known for a temporary made here, else asked
     if (ds.temp >= 0) {
       Plan::Temp& t = p.temps[static_cast<size_t>(ds.temp)];
       if (ds.item == nullptr) {
-        const uint8_t type = op.code == ocFunc ? expr::CallResultType(op, Properties(context)) : expr::TemporaryType(op);
+        const uint8_t type = po.fixedType != kTypeAsked ? po.fixedType
+                             : po.call                  ? expr::CallResultType(op, Properties(context))
+                                                        : expr::TemporaryType(op);
         TCustomParam& old = t.item->Value();
-        if (old.StoredType() != type) {
+        // t.type is the class of the private value (only this loop replaces it).
+        if (t.type != type) {
           std::unique_ptr<TCustomParam> fresh = NewParam(type);
           if (!fresh) expr::BadOperation(op);
           t.item->SetValue(std::move(fresh));
@@ -359,8 +453,9 @@ bool TQuboParser::RunFast(TExprContext& context) {
         if (op.code == ocDimTo) {
           p.subscripts.clear();
           for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
-          TParamCollection::ResolveElement(static_cast<TParamVar&>(t.item->Value()), *po.refs[0]->Target(),
-                                           po.refs[0]->Name(), p.subscripts);
+          const TParamVar& array = *p.refs[po.first];
+          TParamCollection::ResolveElement(static_cast<TParamVar&>(t.item->Value()), *array.Target(), array.Name(),
+                                           p.subscripts);
         }
         t.type = type;
         ds.item = t.item.get();
@@ -375,7 +470,7 @@ bool TQuboParser::RunFast(TExprContext& context) {
     if (op.code == ocFunc) {
       if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
       p.funcResult.Clear();
-      context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
+      context.functions->Call(op.funcIndex, p.ArgsOf(po), static_cast<int>(po.count), p.funcResult);
       if (vars.Generation() != p.generation) p.Refresh(vars);
       if (ds.item == nullptr) MissingVariable(op.destination);
       p.funcResult.StoreInto(ds.item->Value());
@@ -406,12 +501,13 @@ void TQuboParser::RunGeneral(TExprContext& context) {
 
   for (size_t i = 0; i < ops_.size(); ++i) {
     const TOpeData& op = ops_[i];
-    Plan::Op& po = p.ops[i];
+    const Plan::Op& po = p.ops[i];
     if (!expr::HasOperands(op)) expr::BadOperation(op);
-    ReleaseTargets release{po.refs};
+    TParamVar* const* refs = p.RefsOf(po);
+    ReleaseTargets release{refs, po.count};
     // 1. Operands.
-    for (TParamVar* ref : po.refs) {
-      if (ref != nullptr) vars.ResolveReference(*ref);
+    for (uint32_t k = 0; k < po.count; ++k) {
+      if (refs[k] != nullptr) vars.ResolveReference(*refs[k]);
     }
     // 2. A new temporary.
     if (IsTempName(op.destination) && vars.FindVar(op.destination) == nullptr) {
@@ -422,19 +518,19 @@ void TQuboParser::RunGeneral(TExprContext& context) {
       t->SetName(op.destination);
       if (op.code == ocDimTo) {
         auto* ref = dynamic_cast<TParamVar*>(&t->Value());
-        if (ref == nullptr || po.refs[0] == nullptr) {
+        if (ref == nullptr || refs[0] == nullptr) {
           MissingVariable(op.operands[0]->AsStr());
         }
         p.subscripts.clear();
         for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
-        vars.ResolveElement(*ref, po.refs[0]->Name(), p.subscripts);
+        vars.ResolveElement(*ref, refs[0]->Name(), p.subscripts);
       }
     }
     // 3.-4. The destination, found after a call has run, and the operation.
     if (op.code == ocFunc) {
       if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
       p.funcResult.Clear();
-      context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
+      context.functions->Call(op.funcIndex, p.ArgsOf(po), static_cast<int>(po.count), p.funcResult);
       TParamCollectionItem* dest = vars.FindVar(op.destination);
       if (dest == nullptr) MissingVariable(op.destination);
       p.funcResult.StoreInto(dest->Value());
@@ -466,10 +562,9 @@ bool RunText(TExprContext& context, std::string_view text, std::string* error) {
   try {
     TBuildQuboParser compiler(context.tempFloor);
     compiler.Compile(trimmed);
-    TKoMemoryStream stream;
-    compiler.SaveToStream(stream);
-    stream.SetPosition(0);
-    expression.LoadFromStream(stream);
+    // The stored form as data: what writing it and reading it back would give (the compiler
+    // only stores what the reader accepts), without the bytes in between.
+    expression.LoadFromStored(compiler.TakeStored());
   } catch (const std::exception& e) {
     if (error != nullptr) *error = e.what();
     return false;
