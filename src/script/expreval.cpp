@@ -451,11 +451,26 @@ bool TQuboParser::RunFast(TExprContext& context) {
           }
         }
         if (op.code == ocDimTo) {
-          p.subscripts.clear();
-          for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
+          auto& element = static_cast<TParamVar&>(t.item->Value());
           const TParamVar& array = *p.refs[po.first];
-          TParamCollection::ResolveElement(static_cast<TParamVar&>(t.item->Value()), *array.Target(), array.Name(),
-                                           p.subscripts);
+          TParamCollectionItem& arrayItem = *array.Target();
+          // One subscript into a one-dimensional array inside its count: the element is the
+          // subscript itself. Everything else (and every failure) takes the general way.
+          bool done = false;
+          if (op.operands.size() == 2) {
+            const int32_t sub = op.operands[1]->AsInt();
+            const TCustomParam& value = arrayItem.Value();
+            if (value.DimCount() == 1 && sub < value.Count()) {
+              element.SetTarget(&arrayItem);
+              element.SetElement(sub);
+              done = true;
+            }
+          }
+          if (!done) {
+            p.subscripts.clear();
+            for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
+            TParamCollection::ResolveElement(element, arrayItem, array.Name(), p.subscripts);
+          }
         }
         t.type = type;
         ds.item = t.item.get();
