@@ -17,6 +17,17 @@ namespace qubo {
 
 namespace {
 
+// A fresh scalar of the type in place of the value (MakeScalar included).
+void ResetScalar(TCustomParam& value, uint8_t type) {
+  switch (type) {
+    case PT_INT: value.SetInt(0); break;
+    case PT_FLOAT: value.SetFloat(0); break;
+    case PT_BOOL: value.SetBool(false); break;
+    case PT_STR: value.SetStr(std::string()); break;
+    default: break;
+  }
+}
+
 constexpr const char* kNoFunctions = ": built-in functions are not available";
 
 [[noreturn]] void MissingVariable(std::string_view name) {
@@ -163,6 +174,9 @@ struct TQuboParser::Plan {
     int dest = -1;
     uint8_t fixedType = kTypeAsked;  // type of a temporary made here, when known beforehand
     bool call = false;
+    // A call whose destination is none of its operands: the fresh value its temporary must
+    // hold when the call yields nothing is made only then (nothing else can see it before).
+    bool lateReset = false;
     uint32_t first = 0, count = 0;
     uint32_t firstNamed = 0, namedCount = 0;
   };
@@ -248,6 +262,10 @@ void TQuboParser::BuildPlan() {
       }
     }
     p.namedCount = static_cast<uint32_t>(plan->named.size()) - p.firstNamed;
+    p.lateReset = p.call;
+    for (uint32_t k = p.firstNamed; k < plan->named.size(); ++k) {
+      if (plan->named[k].slot == p.dest) p.lateReset = false;
+    }
     if (op.code == ocNone || op.code > kLastOpeCode || !expr::HasOperands(op)) plan->fast = false;
     if (op.code == ocFunc && (op.funcIndex >= kSysFuncCount || !kSysFuncs[op.funcIndex].tableFree)) {
       plan->fast = false;
@@ -421,6 +439,7 @@ bool TQuboParser::RunFast(TExprContext& context) {
     }
     Plan::Slot& ds = p.slots[static_cast<size_t>(po.dest)];
     uint8_t destType = PT_NONE;  // known for a temporary made here, else asked
+    bool resetLate = false;      // a temporary made here for a call, still to be made fresh
     if (ds.temp >= 0) {
       Plan::Temp& t = p.temps[static_cast<size_t>(ds.temp)];
       if (ds.item == nullptr) {
@@ -433,21 +452,20 @@ bool TQuboParser::RunFast(TExprContext& context) {
           std::unique_ptr<TCustomParam> fresh = NewParam(type);
           if (!fresh) expr::BadOperation(op);
           t.item->SetValue(std::move(fresh));
-        } else if (op.code == ocFunc || type == PT_NONE) {
+        } else if (type == PT_NONE) {
+          // ocDimTo sets target and element itself.
+          if (op.code != ocDimTo) {
+            auto& r = static_cast<TParamVar&>(old);
+            r.SetTarget(nullptr);
+            r.SetElement(0);
+          }
+        } else if (op.code == ocFunc) {
           // A call may yield nothing and must then leave a fresh value. Other operations
-          // overwrite the whole value with a scalar setter (ocDimTo sets target and element).
-          switch (type) {
-            case PT_INT: old.SetInt(0); break;
-            case PT_FLOAT: old.SetFloat(0); break;
-            case PT_BOOL: old.SetBool(false); break;
-            case PT_STR: old.SetStr(std::string()); break;
-            default:
-              if (op.code != ocDimTo) {
-                auto& r = static_cast<TParamVar&>(old);
-                r.SetTarget(nullptr);
-                r.SetElement(0);
-              }
-              break;
+          // overwrite the whole value with a scalar setter.
+          if (po.lateReset) {
+            resetLate = true;
+          } else {
+            ResetScalar(old, type);
           }
         }
         if (op.code == ocDimTo) {
@@ -488,6 +506,9 @@ bool TQuboParser::RunFast(TExprContext& context) {
       context.functions->Call(op.funcIndex, p.ArgsOf(po), static_cast<int>(po.count), p.funcResult);
       if (vars.Generation() != p.generation) p.Refresh(vars);
       if (ds.item == nullptr) MissingVariable(op.destination);
+      if (resetLate && !p.funcResult.HasValue()) {
+        ResetScalar(ds.item->Value(), p.temps[static_cast<size_t>(ds.temp)].type);
+      }
       p.funcResult.StoreInto(ds.item->Value());
     } else if (op.code != ocDimTo) {
       TCustomParam& dest = ds.item->Value();

@@ -174,6 +174,27 @@ TEST(ExprPerfPaths, RepeatedRunsFollowMovingSubscripts) {
   EXPECT_EQ(t.vars.FindVar("____d_0"), nullptr);
 }
 
+// A call that yields nothing leaves a fresh value in its temporary, also when the same
+// expression's earlier run left a value there.
+TEST(ExprPerfPaths, ACallYieldingNothingLeavesAFreshValue) {
+  struct Toggle : TExprFunctions {
+    bool yield = true;
+    void Call(int, TCustomParam* const* args, int, TFuncResult& result) override {
+      if (yield) result.SetInt(args[0]->AsInt() * 10);
+    }
+  } functions;
+  Table t;
+  t.ctx.functions = &functions;
+  t.vars.FindVar("k")->Value().SetInt(4);
+  auto p = Load("Abs(k) + 1");
+  for (const auto& [yield, value] : std::vector<std::pair<bool, std::string>>{{true, "41"}, {false, "1"}, {true, "41"}}) {
+    functions.yield = yield;
+    EXPECT_TRUE(p->Execute(t.ctx)) << p->LastError();
+    ASSERT_NE(p->Result(), nullptr);
+    EXPECT_EQ(p->Result()->AsStr(), value) << yield;
+  }
+}
+
 // RunText gives what compiling, writing the bytes, reading them back and running gives.
 TEST(ExprPerfPaths, RunTextMatchesTheStoredBytes) {
   const std::string texts[] = {
