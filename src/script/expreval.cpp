@@ -187,9 +187,29 @@ struct TQuboParser::Plan {
   std::vector<TParamVar*> refs;      // per operand: the reference, null for a constant
   std::vector<TCustomParam*> args;   // per operand: the operand itself
   std::vector<Ref> named;            // the references alone, with their slots
+  std::vector<int> operandSlots;     // per operand: its name's slot, -1 for a constant
+  std::vector<uint8_t> constTypes;   // per operand: a constant's type (PT_NONE for names)
 
   TParamVar* const* RefsOf(const Op& op) const { return refs.data() + op.first; }
   TCustomParam* const* ArgsOf(const Op& op) const { return args.data() + op.first; }
+
+  // ParamType of operand k, from what the plan knows where it can: a constant's class, or
+  // the class of a scalar temporary made earlier in this run.
+  uint8_t OperandType(const Op& op, uint32_t k) const {
+    const uint32_t at = op.first + k;
+    if (refs[at] == nullptr) return constTypes[at];
+    const Slot& s = slots[static_cast<size_t>(operandSlots[at])];
+    if (s.temp >= 0 && s.item != nullptr && !s.isRef) return temps[static_cast<size_t>(s.temp)].type;
+    return args[at]->ParamType();
+  }
+  // What expr::TemporaryType answers for the codes whose type depends on the operands
+  // (ocTo, ocPlus, ocMinus, ocMul, ocDiv).
+  uint8_t AskedType(uint8_t code, const Op& op) const {
+    const uint8_t a = OperandType(op, 0);
+    if (code == ocTo) return a;
+    if (code == ocPlus && a == PT_STR) return PT_STR;
+    return a == PT_FLOAT || OperandType(op, 1) == PT_FLOAT ? PT_FLOAT : PT_INT;
+  }
   bool fast = true;    // may keep temporaries private
   bool clash = false;  // a temporary this expression writes exists in the table
   int argSlot = -1;  // slot of "____arg" when the last operation assigns it
@@ -243,6 +263,8 @@ void TQuboParser::BuildPlan() {
   plan->refs.reserve(operandCount);
   plan->args.reserve(operandCount);
   plan->named.reserve(operandCount);
+  plan->operandSlots.reserve(operandCount);
+  plan->constTypes.reserve(operandCount);
   for (const TOpeData& op : ops_) {
     Plan::Op p;
     p.dest = plan->SlotOf(op.destination);
@@ -256,8 +278,10 @@ void TQuboParser::BuildPlan() {
       TParamVar* ref = operand->StoredType() == PT_NONE ? static_cast<TParamVar*>(operand.get()) : nullptr;
       plan->refs.push_back(ref);
       plan->args.push_back(operand.get());
+      plan->operandSlots.push_back(ref != nullptr ? plan->SlotOf(ref->Name()) : -1);
+      plan->constTypes.push_back(ref != nullptr ? uint8_t{PT_NONE} : operand->ParamType());
       if (ref != nullptr) {
-        plan->named.push_back({ref, plan->SlotOf(ref->Name())});
+        plan->named.push_back({ref, plan->operandSlots.back()});
         plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
       }
     }
@@ -445,7 +469,7 @@ bool TQuboParser::RunFast(TExprContext& context) {
       if (ds.item == nullptr) {
         const uint8_t type = po.fixedType != kTypeAsked ? po.fixedType
                              : po.call                  ? expr::CallResultType(op, Properties(context))
-                                                        : expr::TemporaryType(op);
+                                                        : p.AskedType(op.code, po);
         TCustomParam& old = t.item->Value();
         // t.type is the class of the private value (only this loop replaces it).
         if (t.type != type) {
