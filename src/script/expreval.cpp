@@ -270,6 +270,10 @@ void TQuboParser::BuildPlan() {
     p.dest = plan->SlotOf(op.destination);
     p.fixedType = FixedTemporaryType(op.code);
     p.call = op.code == ocFunc;
+    // A call's result type is the function's, except GetProp's (asked of the property).
+    if (p.call && op.funcIndex < kSysFuncCount && op.funcIndex != kSysFuncGetProp) {
+      p.fixedType = kSysFuncs[op.funcIndex].resultType;
+    }
     p.first = static_cast<uint32_t>(plan->refs.size());
     p.count = static_cast<uint32_t>(op.operands.size());
     p.firstNamed = static_cast<uint32_t>(plan->named.size());
