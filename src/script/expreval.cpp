@@ -480,6 +480,7 @@ bool TQuboParser::RunFast(TExprContext& context) {
           std::unique_ptr<TCustomParam> fresh = NewParam(type);
           if (!fresh) expr::BadOperation(op);
           t.item->SetValue(std::move(fresh));
+          t.type = type;  // at once: what follows may raise
         } else if (type == PT_NONE) {
           // ocDimTo sets target and element itself.
           if (op.code != ocDimTo) {
