@@ -172,8 +172,12 @@ std::string TBuildQuboParser::OperandFor(std::string_view argument) {
 }
 
 void TBuildQuboParser::CompileText(std::string text) {
+  // Steps 1-4 find nothing in a text without any of these bytes ('"', '(' and ')' are never
+  // trail bytes; where '[' or ']' is one, the steps run and step over it).
+  const bool flat = text.find_first_of("\"()[]") == std::string::npos;
+
   // 1. String literals, left to right.
-  {
+  if (!flat) {
     size_t k = 0;
     std::string content;
     for (;;) {
@@ -190,7 +194,7 @@ void TBuildQuboParser::CompileText(std::string text) {
   }
 
   // 2. Function calls, always the rightmost '(' after a name character.
-  for (;;) {
+  while (!flat) {
     const CharIndex ci(text);
     CheckParens(ci);
     size_t open = ci.Count(), nameEnd = 0;
@@ -222,7 +226,7 @@ void TBuildQuboParser::CompileText(std::string text) {
   }
 
   // 3. Subscripts, always the rightmost '['.
-  for (;;) {
+  while (!flat) {
     const CharIndex ci(text);
     size_t open = ci.Count();
     for (size_t k = ci.Count(); k-- > 0;) {
@@ -267,7 +271,7 @@ void TBuildQuboParser::CompileText(std::string text) {
   }
 
   // 4. Parenthesized groups, always the rightmost '('.
-  for (;;) {
+  while (!flat) {
     const CharIndex ci(text);
     size_t open = ci.Count();
     for (size_t k = ci.Count(); k-- > 0;) {
@@ -375,15 +379,26 @@ void TBuildQuboParser::CleanUp() {
 }
 
 TStoredExpression TBuildQuboParser::ToStored() const {
+  std::vector<TBuildOpeData> copy = ops_;
+  return StoredFrom(copy);
+}
+
+TStoredExpression TBuildQuboParser::TakeStored() {
+  std::vector<TBuildOpeData> ops = std::move(ops_);
+  ops_.clear();
+  return StoredFrom(ops);
+}
+
+TStoredExpression TBuildQuboParser::StoredFrom(std::vector<TBuildOpeData>& ops) {
   TStoredExpression e;
-  e.operations.reserve(ops_.size());
-  for (const TBuildOpeData& op : ops_) {
+  e.operations.reserve(ops.size());
+  for (TBuildOpeData& op : ops) {
     TStoredOperation s;
     s.code = op.code;
-    s.destination = op.destination;
+    s.destination = std::move(op.destination);
     size_t firstOperand = 0;
     if (op.code == ocFunc) {
-      const std::string name = op.operands.empty() ? std::string() : op.operands[0];
+      const std::string& name = op.operands.empty() ? std::string() : op.operands[0];
       const int index = FindSysFunc(name);
       // "\"%s\" 関数名がありません"
       if (index < 0) throw QuboError("\"" + name + "\" \x8a\xd6\x90\x94\x96\xbc\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
@@ -395,7 +410,10 @@ TStoredExpression TBuildQuboParser::ToStored() const {
       s.funcIndex = static_cast<uint8_t>(index);
       firstOperand = 1;
     }
-    for (size_t k = firstOperand; k < op.operands.size(); ++k) s.operands.push_back(ClassifyOperandText(op.operands[k]));
+    s.operands.reserve(op.operands.size() - firstOperand);
+    for (size_t k = firstOperand; k < op.operands.size(); ++k) {
+      s.operands.push_back(ClassifyOperandText(std::move(op.operands[k])));
+    }
     e.operations.push_back(std::move(s));
   }
   return e;
@@ -428,7 +446,9 @@ std::string DumpOperations(const std::vector<TBuildOpeData>& ops) {
   return out;
 }
 
-TStoredOperand ClassifyOperandText(const std::string& text) {
+TStoredOperand ClassifyOperandText(const std::string& text) { return ClassifyOperandText(std::string(text)); }
+
+TStoredOperand ClassifyOperandText(std::string&& text) {
   if (const auto i = numtext::ParseInt(text)) return TStoredOperand::Int(*i);
   if (const auto f = numtext::ParseFloat(text)) return TStoredOperand::Float(LongDoubleToExtended(*f));
   if (text == "TRUE") return TStoredOperand::Flag(true);
@@ -436,7 +456,7 @@ TStoredOperand ClassifyOperandText(const std::string& text) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
     return TStoredOperand::String(text.substr(1, text.size() - 2));
   }
-  return TStoredOperand::Name(text);
+  return TStoredOperand::Name(std::move(text));
 }
 
 }  // namespace qubo

@@ -42,6 +42,8 @@ class TBuildQuboParser {
 
   // The stored form. Raises QuboError for an unknown function or a wrong argument count.
   TStoredExpression ToStored() const;
+  // The same, moving the texts out: the list is empty afterwards (also after a failure).
+  TStoredExpression TakeStored();
   void SaveToStream(TStream& stream) const;
 
  private:
@@ -51,6 +53,7 @@ class TBuildQuboParser {
   std::string OperandFor(std::string_view argument);
   void Emit(uint8_t code, std::string destination, std::vector<std::string> operands);
   void CleanUp();
+  static TStoredExpression StoredFrom(std::vector<TBuildOpeData>& ops);
 
   std::vector<TBuildOpeData> ops_;
   int64_t counter_;
@@ -59,6 +62,7 @@ class TBuildQuboParser {
 // How the compiler stores one operand text: integer text, float text, TRUE/FALSE, a quoted
 // string, else a variable name.
 TStoredOperand ClassifyOperandText(const std::string& text);
+TStoredOperand ClassifyOperandText(std::string&& text);
 
 // The operation list as lines for people ("____0 := b * 2", "x := ____0", "____1 := Sin(x)").
 std::string DumpOperations(const std::vector<TBuildOpeData>& ops);

@@ -1,6 +1,7 @@
 #include "script/expreval.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "script/exprcompiler.h"
 #include "script/exprlexer.h"
@@ -15,6 +16,17 @@
 namespace qubo {
 
 namespace {
+
+// A fresh scalar of the type in place of the value (MakeScalar included).
+void ResetScalar(TCustomParam& value, uint8_t type) {
+  switch (type) {
+    case PT_INT: value.SetInt(0); break;
+    case PT_FLOAT: value.SetFloat(0); break;
+    case PT_BOOL: value.SetBool(false); break;
+    case PT_STR: value.SetStr(std::string()); break;
+    default: break;
+  }
+}
 
 constexpr const char* kNoFunctions = ": built-in functions are not available";
 
@@ -40,7 +52,17 @@ std::unique_ptr<TCustomParam> CopyOperand(const TCustomParam& p) {
   return copy;
 }
 
-std::unique_ptr<TCustomParam> OperandFromStored(const TStoredOperand& s) {
+// s.text is moved from when the operand is taken (taken set).
+template <class Operand>
+std::unique_ptr<TCustomParam> OperandFromStored(Operand&& s) {
+  constexpr bool taken = !std::is_lvalue_reference_v<Operand>;
+  auto text = [&s]() -> std::string {
+    if constexpr (taken) {
+      return std::move(s.text);
+    } else {
+      return s.text;
+    }
+  };
   std::unique_ptr<TCustomParam> p;
   switch (s.kind) {
     case kOperandInt:
@@ -57,11 +79,11 @@ std::unique_ptr<TCustomParam> OperandFromStored(const TStoredOperand& s) {
       break;
     case kOperandString:
       p = NewParam(PT_STR);
-      p->SetStr(s.text);
+      p->SetStr(text());
       break;
     default: {
       auto ref = std::make_unique<TParamVar>();
-      ref->SetName(s.text);
+      ref->SetName(text());
       p = std::move(ref);
       break;
     }
@@ -81,13 +103,41 @@ TStoredOperand OperandToStored(const TCustomParam& p) {
 
 // Clears the targets of an operation's references however the operation ends.
 struct ReleaseTargets {
-  const std::vector<TParamVar*>& refs;
+  TParamVar* const* refs;
+  size_t count;
   ~ReleaseTargets() {
-    for (TParamVar* r : refs) {
-      if (r != nullptr) r->SetTarget(nullptr);
+    for (size_t k = 0; k < count; ++k) {
+      if (refs[k] != nullptr) refs[k]->SetTarget(nullptr);
     }
   }
 };
+
+// The type of the temporary an operation makes when it does not depend on operand values.
+constexpr uint8_t kTypeAsked = 0xFF;
+uint8_t FixedTemporaryType(uint8_t code) {
+  switch (code) {
+    case ocMod:
+    case ocOr:
+    case ocAnd:
+    case ocXor:
+    case ocShiftL:
+    case ocShiftR:
+      return PT_INT;
+    case ocEqual:
+    case ocBig:
+    case ocSmall:
+    case ocEBig:
+    case ocESmall:
+    case ocNEqual:
+      return PT_BOOL;
+    case ocComboStr:
+      return PT_STR;
+    case ocDimTo:
+      return PT_NONE;
+    default:
+      return kTypeAsked;
+  }
+}
 
 const TCustomParam& OperandB(const TOpeData& op) { return op.operands.size() >= 2 ? *op.operands[1] : *op.operands[0]; }
 
@@ -102,7 +152,7 @@ TExprContext& GlobalExprContext() {
 
 struct TQuboParser::Plan {
   struct Slot {
-    std::string name;
+    std::string_view name;  // into the operations, which stay as loaded while the plan lives
     // The table's answer at `generation`; for a private temporary, its item once made in
     // the current run.
     TParamCollectionItem* item = nullptr;
@@ -117,17 +167,49 @@ struct TQuboParser::Plan {
     TParamVar* ref;
     int slot;
   };
+  // The per-operand lists of all operations live in shared arrays; an operation has the
+  // range [first, first + count) of refs and args and [firstNamed, firstNamed + namedCount)
+  // of named.
   struct Op {
     int dest = -1;
-    std::vector<int> slots;        // per operand: its name's slot, -1 for a constant
-    std::vector<TParamVar*> refs;  // per operand: the reference, null for a constant
-    std::vector<Ref> named;        // the references alone
-    std::vector<TCustomParam*> args;
+    uint8_t fixedType = kTypeAsked;  // type of a temporary made here, when known beforehand
+    bool call = false;
+    // A call whose destination is none of its operands: the fresh value its temporary must
+    // hold when the call yields nothing is made only then (nothing else can see it before).
+    bool lateReset = false;
+    uint32_t first = 0, count = 0;
+    uint32_t firstNamed = 0, namedCount = 0;
   };
 
   std::vector<Slot> slots;
   std::vector<Temp> temps;
   std::vector<Op> ops;
+  std::vector<TParamVar*> refs;      // per operand: the reference, null for a constant
+  std::vector<TCustomParam*> args;   // per operand: the operand itself
+  std::vector<Ref> named;            // the references alone, with their slots
+  std::vector<int> operandSlots;     // per operand: its name's slot, -1 for a constant
+  std::vector<uint8_t> constTypes;   // per operand: a constant's type (PT_NONE for names)
+
+  TParamVar* const* RefsOf(const Op& op) const { return refs.data() + op.first; }
+  TCustomParam* const* ArgsOf(const Op& op) const { return args.data() + op.first; }
+
+  // ParamType of operand k, from what the plan knows where it can: a constant's class, or
+  // the class of a scalar temporary made earlier in this run.
+  uint8_t OperandType(const Op& op, uint32_t k) const {
+    const uint32_t at = op.first + k;
+    if (refs[at] == nullptr) return constTypes[at];
+    const Slot& s = slots[static_cast<size_t>(operandSlots[at])];
+    if (s.temp >= 0 && s.item != nullptr && !s.isRef) return temps[static_cast<size_t>(s.temp)].type;
+    return args[at]->ParamType();
+  }
+  // What expr::TemporaryType answers for the codes whose type depends on the operands
+  // (ocTo, ocPlus, ocMinus, ocMul, ocDiv).
+  uint8_t AskedType(uint8_t code, const Op& op) const {
+    const uint8_t a = OperandType(op, 0);
+    if (code == ocTo) return a;
+    if (code == ocPlus && a == PT_STR) return PT_STR;
+    return a == PT_FLOAT || OperandType(op, 1) == PT_FLOAT ? PT_FLOAT : PT_INT;
+  }
   bool fast = true;    // may keep temporaries private
   bool clash = false;  // a temporary this expression writes exists in the table
   int argSlot = -1;  // slot of "____arg" when the last operation assigns it
@@ -137,7 +219,7 @@ struct TQuboParser::Plan {
   std::vector<int32_t> subscripts;
   TFuncResult funcResult;
 
-  int SlotOf(const std::string& name) {
+  int SlotOf(std::string_view name) {
     for (size_t i = 0; i < slots.size(); ++i) {
       if (sjis::EqualsNoCase(slots[i].name, name)) return static_cast<int>(i);
     }
@@ -175,24 +257,51 @@ void TQuboParser::Clear() {
 
 void TQuboParser::BuildPlan() {
   auto plan = std::make_unique<Plan>();
+  size_t operandCount = 0;
+  for (const TOpeData& op : ops_) operandCount += op.operands.size();
+  plan->ops.reserve(ops_.size());
+  plan->refs.reserve(operandCount);
+  plan->args.reserve(operandCount);
+  plan->named.reserve(operandCount);
+  plan->operandSlots.reserve(operandCount);
+  plan->constTypes.reserve(operandCount);
   for (const TOpeData& op : ops_) {
     Plan::Op p;
     p.dest = plan->SlotOf(op.destination);
+    p.fixedType = FixedTemporaryType(op.code);
+    p.call = op.code == ocFunc;
+    // A call's result type is the function's, except GetProp's (asked of the property).
+    if (p.call && op.funcIndex < kSysFuncCount && op.funcIndex != kSysFuncGetProp) {
+      p.fixedType = kSysFuncs[op.funcIndex].resultType;
+    }
+    p.first = static_cast<uint32_t>(plan->refs.size());
+    p.count = static_cast<uint32_t>(op.operands.size());
+    p.firstNamed = static_cast<uint32_t>(plan->named.size());
     plan->maxTemp = std::max(plan->maxTemp, TempNumber(op.destination));
     for (const auto& operand : op.operands) {
       TParamVar* ref = operand->StoredType() == PT_NONE ? static_cast<TParamVar*>(operand.get()) : nullptr;
-      p.refs.push_back(ref);
-      p.slots.push_back(ref != nullptr ? plan->SlotOf(ref->Name()) : -1);
-      p.args.push_back(operand.get());
-      if (ref != nullptr) p.named.push_back({ref, p.slots.back()});
-      if (ref != nullptr) plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
+      plan->refs.push_back(ref);
+      plan->args.push_back(operand.get());
+      plan->operandSlots.push_back(ref != nullptr ? plan->SlotOf(ref->Name()) : -1);
+      plan->constTypes.push_back(ref != nullptr ? uint8_t{PT_NONE} : operand->ParamType());
+      if (ref != nullptr) {
+        plan->named.push_back({ref, plan->operandSlots.back()});
+        plan->maxTemp = std::max(plan->maxTemp, TempNumber(ref->Name()));
+      }
+    }
+    p.namedCount = static_cast<uint32_t>(plan->named.size()) - p.firstNamed;
+    p.lateReset = p.call;
+    for (uint32_t k = p.firstNamed; k < plan->named.size(); ++k) {
+      if (plan->named[k].slot == p.dest) p.lateReset = false;
     }
     if (op.code == ocNone || op.code > kLastOpeCode || !expr::HasOperands(op)) plan->fast = false;
     if (op.code == ocFunc && (op.funcIndex >= kSysFuncCount || !kSysFuncs[op.funcIndex].tableFree)) {
       plan->fast = false;
     }
-    if (op.code == ocDimTo && (p.refs[0] == nullptr || IsTempName(p.refs[0]->Name()))) plan->fast = false;
-    plan->ops.push_back(std::move(p));
+    if (op.code == ocDimTo && (plan->refs[p.first] == nullptr || IsTempName(plan->refs[p.first]->Name()))) {
+      plan->fast = false;
+    }
+    plan->ops.push_back(p);
   }
   // Temporaries this expression writes get private slots.
   for (const TOpeData& op : ops_) {
@@ -201,7 +310,7 @@ void TQuboParser::BuildPlan() {
     if (s.temp >= 0) continue;
     s.temp = static_cast<int>(plan->temps.size());
     auto item = std::make_unique<TParamCollectionItem>(NewParam(PT_INT));
-    item->SetName(s.name);
+    item->SetName(std::string(s.name));
     plan->temps.push_back({std::move(item), PT_INT});
   }
   if (!ops_.empty() && ops_.back().code == ocTo && ops_.back().destination == kArgName) {
@@ -224,6 +333,22 @@ void TQuboParser::LoadFromStored(const TStoredExpression& stored) {
     for (const TStoredOperand& o : s.operands) op.operands.push_back(OperandFromStored(o));
     ops_.push_back(std::move(op));
   }
+  BuildPlan();
+}
+
+void TQuboParser::LoadFromStored(TStoredExpression&& stored) {
+  Clear();
+  ops_.reserve(stored.operations.size());
+  for (TStoredOperation& s : stored.operations) {
+    TOpeData op;
+    op.code = s.code;
+    op.destination = std::move(s.destination);
+    op.funcIndex = s.funcIndex;
+    op.operands.reserve(s.operands.size());
+    for (TStoredOperand& o : s.operands) op.operands.push_back(OperandFromStored(std::move(o)));
+    ops_.push_back(std::move(op));
+  }
+  stored.operations.clear();
   BuildPlan();
 }
 
@@ -321,46 +446,78 @@ bool TQuboParser::RunFast(TExprContext& context) {
   // target it reads first, and setting the same target again costs nothing.
   for (size_t i = 0; i < ops_.size(); ++i) {
     const TOpeData& op = ops_[i];
-    Plan::Op& po = p.ops[i];
-    for (const Plan::Ref& r : po.named) {
+    const Plan::Op& po = p.ops[i];
+    // An operator only reads its operands, so an operand naming a reference (an element
+    // temporary, a reference variable) can read straight from what that reference reads:
+    // same element, same values, one hop less. Calls and element operations see the
+    // reference variable itself, as written.
+    const bool direct = !po.call && op.code != ocDimTo;
+    const Plan::Ref* named = p.named.data() + po.firstNamed;
+    for (uint32_t k = 0; k < po.namedCount; ++k) {
+      const Plan::Ref& r = named[k];
       const Plan::Slot& s = p.slots[static_cast<size_t>(r.slot)];
       if (s.item == nullptr) MissingVariable(r.ref->Name());
-      r.ref->SetTarget(s.item);
-      if (s.isRef) r.ref->SetElement(static_cast<const TParamVar&>(s.item->Value()).Element());
+      if (!s.isRef) {
+        r.ref->SetTarget(s.item);
+        continue;
+      }
+      const auto& inner = static_cast<const TParamVar&>(s.item->Value());
+      r.ref->SetTarget(direct ? inner.Target() : s.item);
+      r.ref->SetElement(inner.Element());
     }
     Plan::Slot& ds = p.slots[static_cast<size_t>(po.dest)];
     uint8_t destType = PT_NONE;  // known for a temporary made here, else asked
+    bool resetLate = false;      // a temporary made here for a call, still to be made fresh
     if (ds.temp >= 0) {
       Plan::Temp& t = p.temps[static_cast<size_t>(ds.temp)];
       if (ds.item == nullptr) {
-        const uint8_t type = op.code == ocFunc ? expr::CallResultType(op, Properties(context)) : expr::TemporaryType(op);
+        const uint8_t type = po.fixedType != kTypeAsked ? po.fixedType
+                             : po.call                  ? expr::CallResultType(op, Properties(context))
+                                                        : p.AskedType(op.code, po);
         TCustomParam& old = t.item->Value();
-        if (old.StoredType() != type) {
+        // t.type is the class of the private value (only this loop replaces it).
+        if (t.type != type) {
           std::unique_ptr<TCustomParam> fresh = NewParam(type);
           if (!fresh) expr::BadOperation(op);
           t.item->SetValue(std::move(fresh));
-        } else if (op.code == ocFunc || type == PT_NONE) {
+          t.type = type;  // at once: what follows may raise
+        } else if (type == PT_NONE) {
+          // ocDimTo sets target and element itself.
+          if (op.code != ocDimTo) {
+            auto& r = static_cast<TParamVar&>(old);
+            r.SetTarget(nullptr);
+            r.SetElement(0);
+          }
+        } else if (op.code == ocFunc) {
           // A call may yield nothing and must then leave a fresh value. Other operations
-          // overwrite the whole value with a scalar setter (ocDimTo sets target and element).
-          switch (type) {
-            case PT_INT: old.SetInt(0); break;
-            case PT_FLOAT: old.SetFloat(0); break;
-            case PT_BOOL: old.SetBool(false); break;
-            case PT_STR: old.SetStr(std::string()); break;
-            default:
-              if (op.code != ocDimTo) {
-                auto& r = static_cast<TParamVar&>(old);
-                r.SetTarget(nullptr);
-                r.SetElement(0);
-              }
-              break;
+          // overwrite the whole value with a scalar setter.
+          if (po.lateReset) {
+            resetLate = true;
+          } else {
+            ResetScalar(old, type);
           }
         }
         if (op.code == ocDimTo) {
-          p.subscripts.clear();
-          for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
-          TParamCollection::ResolveElement(static_cast<TParamVar&>(t.item->Value()), *po.refs[0]->Target(),
-                                           po.refs[0]->Name(), p.subscripts);
+          auto& element = static_cast<TParamVar&>(t.item->Value());
+          const TParamVar& array = *p.refs[po.first];
+          TParamCollectionItem& arrayItem = *array.Target();
+          // One subscript into a one-dimensional array inside its count: the element is the
+          // subscript itself. Everything else (and every failure) takes the general way.
+          bool done = false;
+          if (op.operands.size() == 2) {
+            const int32_t sub = op.operands[1]->AsInt();
+            const TCustomParam& value = arrayItem.Value();
+            if (value.DimCount() == 1 && sub < value.Count()) {
+              element.SetTarget(&arrayItem);
+              element.SetElement(sub);
+              done = true;
+            }
+          }
+          if (!done) {
+            p.subscripts.clear();
+            for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
+            TParamCollection::ResolveElement(element, arrayItem, array.Name(), p.subscripts);
+          }
         }
         t.type = type;
         ds.item = t.item.get();
@@ -375,9 +532,12 @@ bool TQuboParser::RunFast(TExprContext& context) {
     if (op.code == ocFunc) {
       if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
       p.funcResult.Clear();
-      context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
+      context.functions->Call(op.funcIndex, p.ArgsOf(po), static_cast<int>(po.count), p.funcResult);
       if (vars.Generation() != p.generation) p.Refresh(vars);
       if (ds.item == nullptr) MissingVariable(op.destination);
+      if (resetLate && !p.funcResult.HasValue()) {
+        ResetScalar(ds.item->Value(), p.temps[static_cast<size_t>(ds.temp)].type);
+      }
       p.funcResult.StoreInto(ds.item->Value());
     } else if (op.code != ocDimTo) {
       TCustomParam& dest = ds.item->Value();
@@ -406,12 +566,13 @@ void TQuboParser::RunGeneral(TExprContext& context) {
 
   for (size_t i = 0; i < ops_.size(); ++i) {
     const TOpeData& op = ops_[i];
-    Plan::Op& po = p.ops[i];
+    const Plan::Op& po = p.ops[i];
     if (!expr::HasOperands(op)) expr::BadOperation(op);
-    ReleaseTargets release{po.refs};
+    TParamVar* const* refs = p.RefsOf(po);
+    ReleaseTargets release{refs, po.count};
     // 1. Operands.
-    for (TParamVar* ref : po.refs) {
-      if (ref != nullptr) vars.ResolveReference(*ref);
+    for (uint32_t k = 0; k < po.count; ++k) {
+      if (refs[k] != nullptr) vars.ResolveReference(*refs[k]);
     }
     // 2. A new temporary.
     if (IsTempName(op.destination) && vars.FindVar(op.destination) == nullptr) {
@@ -422,19 +583,19 @@ void TQuboParser::RunGeneral(TExprContext& context) {
       t->SetName(op.destination);
       if (op.code == ocDimTo) {
         auto* ref = dynamic_cast<TParamVar*>(&t->Value());
-        if (ref == nullptr || po.refs[0] == nullptr) {
+        if (ref == nullptr || refs[0] == nullptr) {
           MissingVariable(op.operands[0]->AsStr());
         }
         p.subscripts.clear();
         for (size_t k = 1; k < op.operands.size(); ++k) p.subscripts.push_back(op.operands[k]->AsInt());
-        vars.ResolveElement(*ref, po.refs[0]->Name(), p.subscripts);
+        vars.ResolveElement(*ref, refs[0]->Name(), p.subscripts);
       }
     }
     // 3.-4. The destination, found after a call has run, and the operation.
     if (op.code == ocFunc) {
       if (context.functions == nullptr) throw QuboError(std::string(kSysFuncs[op.funcIndex].name) + kNoFunctions);
       p.funcResult.Clear();
-      context.functions->Call(op.funcIndex, po.args.data(), static_cast<int>(po.args.size()), p.funcResult);
+      context.functions->Call(op.funcIndex, p.ArgsOf(po), static_cast<int>(po.count), p.funcResult);
       TParamCollectionItem* dest = vars.FindVar(op.destination);
       if (dest == nullptr) MissingVariable(op.destination);
       p.funcResult.StoreInto(dest->Value());
@@ -466,10 +627,9 @@ bool RunText(TExprContext& context, std::string_view text, std::string* error) {
   try {
     TBuildQuboParser compiler(context.tempFloor);
     compiler.Compile(trimmed);
-    TKoMemoryStream stream;
-    compiler.SaveToStream(stream);
-    stream.SetPosition(0);
-    expression.LoadFromStream(stream);
+    // The stored form as data: what writing it and reading it back would give (the compiler
+    // only stores what the reader accepts), without the bytes in between.
+    expression.LoadFromStored(compiler.TakeStored());
   } catch (const std::exception& e) {
     if (error != nullptr) *error = e.what();
     return false;

@@ -59,6 +59,8 @@ class TQuboParser {
   // then empty).
   void LoadFromStream(TStream& stream);
   void LoadFromStored(const TStoredExpression& stored);
+  // The same, taking the texts out of stored.
+  void LoadFromStored(TStoredExpression&& stored);
   // The stored form: the kind of each operand is its type, references by name.
   void SaveToStream(TStream& stream) const;
   TStoredExpression ToStored() const;

@@ -11,9 +11,8 @@ namespace qubo {
 
 // ---- ItemLink ----
 
-void ItemLink::Reset(TParamCollectionItem* item) {
-  // Already linked to that live item; a link whose item is gone is always released.
-  if (item != nullptr && token_ != nullptr && token_->item == item) return;
+void ItemLink::Relink(TParamCollectionItem* item) {
+  // A link whose item is gone is always released.
   if (token_ != nullptr) {
     if (--token_->refs == 0 && token_->item == nullptr) delete token_;
     token_ = nullptr;

@@ -39,7 +39,11 @@ class ItemLink {
   ~ItemLink() { Reset(nullptr); }
 
   TParamCollectionItem* Get() const { return token_ ? token_->item : nullptr; }
-  void Reset(TParamCollectionItem* item);
+  void Reset(TParamCollectionItem* item) {
+    // Already linked to that live item: nothing to do (the common case of a cached target).
+    if (item != nullptr && token_ != nullptr && token_->item == item) return;
+    Relink(item);
+  }
 
   struct Token {
     TParamCollectionItem* item;
@@ -47,6 +51,7 @@ class ItemLink {
   };
 
  private:
+  void Relink(TParamCollectionItem* item);
   Token* token_ = nullptr;
 };
 

@@ -196,8 +196,9 @@ void TParamArray<T>::Put(int32_t i, T v) {
 
 template <class T>
 void TParamArray<T>::SetScalar(T v) {
-  // The conversion has run already, so a failing one leaves the value as it was.
-  MakeScalar();
+  // The conversion has run already, so a failing one leaves the value as it was. No element
+  // class overrides MakeScalar, so it is called directly.
+  TParamArray<T>::MakeScalar();
   if (elements_.empty()) elements_.resize(1);
   elements_[0] = std::move(v);
 }
