@@ -723,7 +723,9 @@ class PageParser {
       if (!maskLines_.empty()) LineError(maskLines_.begin()->second.second, "mask lines need \"masks COUNT SIZE\"");
     } else {
       image_.maskEntrySize = maskSize_;
-      image_.maskEntries.assign(static_cast<size_t>(maskCount_), std::vector<uint8_t>(static_cast<size_t>(maskSize_)));
+      // The size of an entry matters only when there are entries (the table's bytes are bounded).
+      image_.maskEntries.resize(static_cast<size_t>(maskCount_));
+      for (auto& e : image_.maskEntries) e.resize(static_cast<size_t>(maskSize_));
       for (auto& [index, entry] : maskLines_) {
         const auto& [bytes, line] = entry;
         if (index >= maskCount_) LineError(line, "mask " + std::to_string(index) + " is past the entry count");

@@ -1,5 +1,8 @@
 #include "script/sysfuncman.h"
 
+#include <array>
+#include <atomic>
+
 #include "script/paramcollection.h"
 #include "script/paramvar.h"
 #include "script/scripthost.h"
@@ -55,9 +58,18 @@ void TSysFuncMan::Call(int index, TCustomParam* const* args, int argCount, TFunc
     return;
   }
   TFuncCall call{args, argCount, result, vars_, Host()};
-  if (CallTextFunction(index, call) || CallNumberFunction(index, call) || CallVarFunction(index, call) ||
-      CallFileFunction(index, call) || CallComponentFunction(index, call) || CallOtherFunction(index, call)) {
-    return;
+  // The family that took an index is remembered, so later calls go straight to it.
+  using Family = bool (*)(int, TFuncCall&);
+  static constexpr Family kFamilies[] = {CallTextFunction, CallNumberFunction,    CallVarFunction,
+                                         CallFileFunction, CallComponentFunction, CallOtherFunction};
+  static std::array<std::atomic<uint8_t>, kSysFuncCount> owner{};
+  std::atomic<uint8_t>& known = owner[static_cast<size_t>(index)];
+  if (const uint8_t f = known.load(std::memory_order_relaxed); f != 0 && kFamilies[f - 1](index, call)) return;
+  for (size_t f = 0; f < std::size(kFamilies); ++f) {
+    if (kFamilies[f](index, call)) {
+      known.store(static_cast<uint8_t>(f + 1), std::memory_order_relaxed);
+      return;
+    }
   }
   throw QuboError(sysfunc::kMsgInternal);
 }

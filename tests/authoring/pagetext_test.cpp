@@ -156,6 +156,18 @@ TEST(PageText, DefaultMaskTableIsOneLineAndSmallerSizesAreKept) {
   EXPECT_TRUE(MaskHas(DefaultPropertyMasks()[cmdBoxNew], 163));
 }
 
+// An empty mask table may state any entry size (the reader never reads an entry); building it
+// allocates nothing of that size.
+TEST(PageText, AnEmptyMaskTableWithAHugeEntrySizeBuildsAtOnce) {
+  const TPageImage p = ParsePageText("page 116\nresult 0\nmasks 0 1946217984\n");
+  EXPECT_TRUE(p.maskEntries.empty());
+  EXPECT_EQ(p.maskEntrySize, 1946217984);
+  TKoMemoryStream s(PageImageBytes(p));
+  TPageImage back;
+  ReadPageImage(s, "x.qsb", back);
+  EXPECT_EQ(back, p);
+}
+
 TEST(PageText, TextBuildsTheExpectedRecords) {
   const std::string text =
       "page 107\n"
