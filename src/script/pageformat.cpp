@@ -259,8 +259,12 @@ TPageReadResult ReadPageImage(TStream& stream, const std::string& pageName, TPag
     const int32_t n = r.I32();
     out.maskEntrySize = r.I32();
     if (n < 0 || out.maskEntrySize < 0) PageDamaged(pageName, "bad property mask table");
-    // Empty entries still count one byte each: no table of them outgrows its file.
-    if (n > 0) r.CheckCount(n, std::max(out.maskEntrySize, 1));
+    if (out.maskEntrySize > 0) {
+      r.CheckCount(n, out.maskEntrySize);
+    } else if (n > kMaxEmptyMaskEntries) {
+      // Entries of no bytes take no room in the file: their number is bounded instead.
+      PageDamaged(pageName, "too many empty property mask entries");
+    }
     out.maskEntries.resize(static_cast<size_t>(n));
     for (auto& e : out.maskEntries) e = r.Bytes(out.maskEntrySize);
     const auto masks = out.Masks();

@@ -35,6 +35,8 @@ inline bool MaskHas(const TPropertyMask& mask, int id) {
 // ones load as empty pages.
 inline constexpr int32_t kOldestPageVersion = 103;
 inline constexpr int32_t kNewestPageVersion = 117;
+// Mask entries of size 0 a page may have (entries with bytes are bounded by the file).
+inline constexpr int32_t kMaxEmptyMaskEntries = 65536;
 // A page made in memory without a file.
 inline constexpr int32_t kMemoryPageVersion = 200;
 

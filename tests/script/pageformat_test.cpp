@@ -140,11 +140,17 @@ TEST(PageFormat, HugeCountsAreFormatErrorsBeforeAnythingIsAllocated) {
   }
 }
 
-// Entries of size 0 still count against the bytes left: a 17-byte file cannot size a table of
-// two thousand million entries.
-TEST(PageFormat, HugeCountOfEmptyMaskEntriesIsRefused) {
+// Entries of size 0 take no room in the file, so their number is bounded on its own: a 17-byte
+// file cannot size a table of two thousand million entries, while a few empty entries read and
+// write back as they are.
+TEST(PageFormat, EmptyMaskEntriesAreBoundedByNumber) {
   TPageImage p;
   EXPECT_THROW(Read(Bytes().i32(117).u8(1).i32(0x7FFFFFFF).i32(0).i32(0).b, p), FormatError);
+  EXPECT_THROW(Read(Bytes().i32(117).u8(1).i32(kMaxEmptyMaskEntries + 1).i32(0).i32(0).b, p), FormatError);
+  const std::vector<uint8_t> ten = Bytes().i32(116).u8(0).i32(10).i32(0).i32(0).b;
+  Read(ten, p);
+  EXPECT_EQ(p.maskEntries.size(), 10u);
+  EXPECT_EQ(PageImageBytes(p), ten);
 }
 
 TEST(PageFormat, TypeCodeAbove63IsTheBadCommandError) {
