@@ -112,32 +112,8 @@ struct ReleaseTargets {
   }
 };
 
-// The type of the temporary an operation makes when it does not depend on operand values.
-constexpr uint8_t kTypeAsked = 0xFF;
-uint8_t FixedTemporaryType(uint8_t code) {
-  switch (code) {
-    case ocMod:
-    case ocOr:
-    case ocAnd:
-    case ocXor:
-    case ocShiftL:
-    case ocShiftR:
-      return PT_INT;
-    case ocEqual:
-    case ocBig:
-    case ocSmall:
-    case ocEBig:
-    case ocESmall:
-    case ocNEqual:
-      return PT_BOOL;
-    case ocComboStr:
-      return PT_STR;
-    case ocDimTo:
-      return PT_NONE;
-    default:
-      return kTypeAsked;
-  }
-}
+using expr::FixedTemporaryType;
+constexpr uint8_t kTypeAsked = expr::kTypeOfOperands;
 
 const TCustomParam& OperandB(const TOpeData& op) { return op.operands.size() >= 2 ? *op.operands[1] : *op.operands[0]; }
 

@@ -79,6 +79,14 @@ uint8_t TemporaryType(const TOpeData& op) {
     case ocMul:
     case ocDiv:
       return a.ParamType() == PT_FLOAT || op.operands[1]->ParamType() == PT_FLOAT ? PT_FLOAT : PT_INT;
+    default:
+      if (const uint8_t fixed = FixedTemporaryType(op.code); fixed != kTypeOfOperands) return fixed;
+      BadOperation(op);
+  }
+}
+
+uint8_t FixedTemporaryType(uint8_t code) {
+  switch (code) {
     case ocMod:
     case ocOr:
     case ocAnd:
@@ -98,7 +106,7 @@ uint8_t TemporaryType(const TOpeData& op) {
     case ocDimTo:
       return PT_NONE;
     default:
-      BadOperation(op);
+      return kTypeOfOperands;
   }
 }
 

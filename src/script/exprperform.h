@@ -18,6 +18,10 @@ bool HasOperands(const TOpeData& op);
 // Type of a temporary that op creates; a is operand 0, b operand 1 (null when absent).
 // ocFunc and ocDimTo are decided by the caller; raises for ocNone and unknown codes.
 uint8_t TemporaryType(const TOpeData& op);
+// The temporary's type for the codes whose type does not depend on the operands (ocMod,
+// comparisons, ocComboStr, ocDimTo...); kTypeOfOperands for the others.
+inline constexpr uint8_t kTypeOfOperands = 0xFF;
+uint8_t FixedTemporaryType(uint8_t code);
 // The type of a call's temporary: the function's result type, or for GetProp the declared
 // type of the property named by the low byte of argument 2.
 uint8_t CallResultType(const TOpeData& op, TPropertyReader& properties);
