@@ -321,43 +321,10 @@ class Cursor {
 
   // A quoted string at the cursor (UTF-8 with escapes) as code page 932 bytes.
   std::string Quoted() {
-    if (!Take('"')) Fail("a quoted string expected");
-    std::string out, utf8;
-    auto flush = [&]() {
-      out += Cp932(utf8);
-      utf8.clear();
-    };
-    while (pos_ < s_.size()) {
-      const char d = s_[pos_++];
-      if (d == '"') {
-        flush();
-        return out;
-      }
-      if (d != '\\') {
-        utf8 += d;
-        continue;
-      }
-      if (pos_ >= s_.size()) break;
-      const char e = s_[pos_++];
-      switch (e) {
-        case '"': utf8 += '"'; break;
-        case '\\': utf8 += '\\'; break;
-        case 'n': utf8 += '\n'; break;
-        case 'r': utf8 += '\r'; break;
-        case 't': utf8 += '\t'; break;
-        case 'x': {
-          const int hi = pos_ < s_.size() ? HexValue(s_[pos_]) : -1;
-          const int lo = pos_ + 1 < s_.size() ? HexValue(s_[pos_ + 1]) : -1;
-          if (hi < 0 || lo < 0) Fail("\\x needs two hexadecimal digits");
-          flush();
-          out += static_cast<char>(hi * 16 + lo);
-          pos_ += 2;
-          break;
-        }
-        default: Fail(std::string("unknown escape \\") + e);
-      }
-    }
-    Fail("unterminated string");
+    if (pos_ >= s_.size() || s_[pos_] != '"') Fail("a quoted string expected");
+    std::string out, error;
+    if (!textform::ReadQuoted(s_, pos_, out, error)) Fail(error);
+    return out;
   }
 
   // {source}: up to the '}' that balances the '{', outside string literals.

@@ -90,48 +90,8 @@ std::vector<Token> Tokenize(std::string_view line, int lineNo) {
     Token t;
     if (c == '"') {
       t.quoted = true;
-      std::string utf8;
-      auto flush = [&]() {
-        if (utf8.empty()) return;
-        const auto cp = Utf8ToCp932(utf8);
-        if (!cp) LineError(lineNo, "text without a code-page-932 form");
-        t.text += *cp;
-        utf8.clear();
-      };
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        const char d = line[i++];
-        if (d == '"') {
-          closed = true;
-          break;
-        }
-        if (d != '\\') {
-          utf8 += d;
-          continue;
-        }
-        if (i >= line.size()) LineError(lineNo, "unfinished escape");
-        const char e = line[i++];
-        switch (e) {
-          case '"': utf8 += '"'; break;
-          case '\\': utf8 += '\\'; break;
-          case 'n': utf8 += '\n'; break;
-          case 'r': utf8 += '\r'; break;
-          case 't': utf8 += '\t'; break;
-          case 'x': {
-            const int hi = i < line.size() ? HexValue(line[i]) : -1;
-            const int lo = i + 1 < line.size() ? HexValue(line[i + 1]) : -1;
-            if (hi < 0 || lo < 0) LineError(lineNo, "\\x needs two hexadecimal digits");
-            flush();
-            t.text += static_cast<char>(hi * 16 + lo);
-            i += 2;
-            break;
-          }
-          default: LineError(lineNo, std::string("unknown escape \\") + e);
-        }
-      }
-      if (!closed) LineError(lineNo, "unterminated string");
-      flush();
+      std::string error;
+      if (!textform::ReadQuoted(line, i, t.text, error)) LineError(lineNo, error);
     } else {
       while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#') t.text += line[i++];
     }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "support/encoding.h"
 #include "support/errors.h"
 
 namespace qubo::authoring::textform {
@@ -34,6 +35,54 @@ bool ParseReal(const std::string& w, Extended80& out, std::string& error) {
   }
   out = LongDoubleToExtended(v);
   return true;
+}
+
+bool ReadQuoted(std::string_view s, size_t& pos, std::string& out, std::string& error) {
+  std::string utf8;
+  auto flush = [&]() {
+    if (utf8.empty()) return true;
+    const auto cp = Utf8ToCp932(utf8);
+    if (!cp) {
+      error = "text without a code-page-932 form";
+      return false;
+    }
+    out += *cp;
+    utf8.clear();
+    return true;
+  };
+  ++pos;  // the opening quote
+  while (pos < s.size()) {
+    const char d = s[pos++];
+    if (d == '"') return flush();
+    if (d != '\\') {
+      utf8 += d;
+      continue;
+    }
+    if (pos >= s.size()) break;
+    const char e = s[pos++];
+    switch (e) {
+      case '"': utf8 += '"'; break;
+      case '\\': utf8 += '\\'; break;
+      case 'n': utf8 += '\n'; break;
+      case 'r': utf8 += '\r'; break;
+      case 't': utf8 += '\t'; break;
+      case 'x': {
+        const int hi = pos < s.size() ? HexValue(s[pos]) : -1;
+        const int lo = pos + 1 < s.size() ? HexValue(s[pos + 1]) : -1;
+        if (hi < 0 || lo < 0) {
+          error = "\\x needs two hexadecimal digits";
+          return false;
+        }
+        if (!flush()) return false;
+        out += static_cast<char>(hi * 16 + lo);
+        pos += 2;
+        break;
+      }
+      default: error = std::string("unknown escape \\") + e; return false;
+    }
+  }
+  error = "unterminated string";
+  return false;
 }
 
 }  // namespace qubo::authoring::textform
