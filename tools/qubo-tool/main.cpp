@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <iterator>
 
 #include "command.h"
 #include "qubo_version.h"
@@ -18,6 +20,19 @@ std::vector<Command>& Commands() {
 int Fail(const std::string& command, const std::string& message, int code) {
   std::fprintf(stderr, "qubo-tool %s: %s\n", command.c_str(), message.c_str());
   return code;
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream o(path, std::ios::binary | std::ios::trunc);
+  o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return o.good();
 }
 
 }  // namespace qubo::tool

@@ -34,16 +34,9 @@ int Usage() {
   return 2;
 }
 
-bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 int Dump(const std::string& path, bool withName) {
   std::vector<uint8_t> bytes;
-  if (!ReadAll(path, bytes)) return Fail(kName, path + ": cannot read");
+  if (!ReadFileBytes(path, bytes)) return Fail(kName, path + ": cannot read");
   TKoMemoryStream s(bytes);
   const std::string utf8Name = fs::path(path).filename().string();
   const std::string name = Utf8ToCp932Lossy(utf8Name);
@@ -69,16 +62,14 @@ int Dump(const std::string& path, bool withName) {
 
 int Build(const std::string& textPath, const std::string& out) {
   std::vector<uint8_t> raw;
-  if (!ReadAll(textPath, raw)) return Fail(kName, textPath + ": cannot read");
+  if (!ReadFileBytes(textPath, raw)) return Fail(kName, textPath + ": cannot read");
   std::vector<uint8_t> bytes;
   try {
     bytes = PageImageBytes(authoring::ParsePageText(std::string(raw.begin(), raw.end())));
   } catch (const QuboError& e) {
     return Fail(kName, textPath + ": " + Cp932ToUtf8(e.what()));
   }
-  std::ofstream o(out, std::ios::binary | std::ios::trunc);
-  o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!o.good()) return Fail(kName, out + ": cannot write");
+  if (!WriteFileBytes(out, bytes)) return Fail(kName, out + ": cannot write");
   return 0;
 }
 

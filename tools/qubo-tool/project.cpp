@@ -36,13 +36,6 @@ int Usage() {
   return 2;
 }
 
-bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 bool LooksLikeInstall(const std::string& path, const std::vector<uint8_t>& bytes) {
   if (sjis::EqualsNoCase(fs::path(path).filename().string(), "install.dat")) return true;
   return bytes.size() >= 5 && bytes[0] == 'i' && bytes[1] == 's' && bytes[2] >= '0' && bytes[2] <= '9' &&
@@ -51,7 +44,7 @@ bool LooksLikeInstall(const std::string& path, const std::vector<uint8_t>& bytes
 
 int Dump(const std::string& path, bool install) {
   std::vector<uint8_t> bytes;
-  if (!ReadAll(path, bytes)) return Fail(kName, path + ": cannot read");
+  if (!ReadFileBytes(path, bytes)) return Fail(kName, path + ": cannot read");
   TKoMemoryStream s(bytes);
   std::string text;
   try {
@@ -73,7 +66,7 @@ int Dump(const std::string& path, bool install) {
 
 int Build(const std::string& textPath, const std::string& out) {
   std::vector<uint8_t> raw;
-  if (!ReadAll(textPath, raw)) return Fail(kName, textPath + ": cannot read");
+  if (!ReadFileBytes(textPath, raw)) return Fail(kName, textPath + ": cannot read");
   std::vector<uint8_t> bytes;
   try {
     const authoring::RecordText rec = authoring::ParseRecordText(std::string(raw.begin(), raw.end()));
@@ -82,9 +75,7 @@ int Build(const std::string& textPath, const std::string& out) {
   } catch (const QuboError& e) {
     return Fail(kName, textPath + ": " + Cp932ToUtf8(e.what()));
   }
-  std::ofstream o(out, std::ios::binary | std::ios::trunc);
-  o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!o.good()) return Fail(kName, out + ": cannot write");
+  if (!WriteFileBytes(out, bytes)) return Fail(kName, out + ": cannot write");
   return 0;
 }
 
