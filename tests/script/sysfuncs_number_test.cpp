@@ -13,6 +13,7 @@
 #include "script/messages.h"
 #include "script/paramcollection.h"
 #include "script/sysfuncman.h"
+#include "functionrig.h"
 
 namespace qubo {
 namespace {
@@ -22,15 +23,8 @@ const std::string kBadDate = "\x93\xFA\x95t\x82\xAA\x95s\x90\xB3\x82\xC5\x82\xB7
 const std::string kBadTime = "\x8E\x9E\x8D\x8F\x82\xAA\x95s\x90\xB3\x82\xC5\x82\xB7";
 const std::string kDateRange = "\x93\xFA\x95t\x82\xCC\x92l\x82\xAA\x94\xCD\x88\xCD\x8AO\x82\xC5\x82\xB7";
 
-struct NumberFunctions : ::testing::Test {
-  TParamCollection vars;
-  TSysFuncMan functions{vars};
-  TExprContext ctx;
-
+struct NumberFunctions : testkit::FunctionRig {
   NumberFunctions() {
-    ctx.vars = &vars;
-    ctx.functions = &functions;
-    functions.SetContext(&ctx);
     for (const char* n : {"y", "m", "d"}) vars.AddNamed(PT_INT, n);
     vars.AddNamed(PT_FLOAT, "x");
     vars.AddNamed(PT_STR, "text");
@@ -38,23 +32,6 @@ struct NumberFunctions : ::testing::Test {
   const TCustomParam& V(const std::string& name) { return vars.FindVar(name)->Value(); }
   void SetX(long double v) { vars.FindVar("x")->Value().SetFloat(v); }
 
-  std::unique_ptr<TQuboParser> Compiled(const std::string& text) {
-    TBuildQuboParser compiler;
-    compiler.Compile(text);
-    auto e = std::make_unique<TQuboParser>();
-    e->LoadFromStored(compiler.ToStored());
-    return e;
-  }
-  std::string Eval(const std::string& text) {
-    auto e = Compiled(text);
-    EXPECT_TRUE(e->Execute(ctx)) << text << ": " << e->LastError();
-    return e->Result() != nullptr ? e->Result()->AsStr() : "<none>";
-  }
-  std::string Failure(const std::string& text) {
-    auto e = Compiled(text);
-    EXPECT_FALSE(e->Execute(ctx)) << text;
-    return e->LastError();
-  }
 };
 
 struct Case {

@@ -11,6 +11,7 @@
 #include "script/expreval.h"
 #include "script/paramcollection.h"
 #include "script/sysfuncman.h"
+#include "functionrig.h"
 #include "support/errors.h"
 
 namespace qubo {
@@ -22,15 +23,8 @@ const std::string kFullA = "\x82\x60";  // Ａ
 const std::string kFullLowA = "\x82\x81";  // ａ
 const std::string kFullBlank = "\x81\x40";
 
-struct TextFunctions : ::testing::Test {
-  TParamCollection vars;
-  TSysFuncMan functions{vars};
-  TExprContext ctx;
-
+struct TextFunctions : testkit::FunctionRig {
   TextFunctions() {
-    ctx.vars = &vars;
-    ctx.functions = &functions;
-    functions.SetContext(&ctx);
     Str("hyo", kHyo);
     Str("hyoji", kHyo + kJi);
     Str("bs", "\\");
@@ -43,26 +37,6 @@ struct TextFunctions : ::testing::Test {
     v->Value().SetStr(value);
   }
   const TCustomParam& V(const std::string& name) { return vars.FindVar(name)->Value(); }
-
-  // The value of an expression as text; "<none>" when it yields none. Fails the test when
-  // the run fails.
-  std::string Eval(const std::string& text) {
-    TBuildQuboParser compiler;
-    compiler.Compile(text);
-    TQuboParser e;
-    e.LoadFromStored(compiler.ToStored());
-    EXPECT_TRUE(e.Execute(ctx)) << text << ": " << e.LastError();
-    return e.Result() != nullptr ? e.Result()->AsStr() : "<none>";
-  }
-  // The message of the failure that ends the run of text.
-  std::string Failure(const std::string& text) {
-    TBuildQuboParser compiler;
-    compiler.Compile(text);
-    TQuboParser e;
-    e.LoadFromStored(compiler.ToStored());
-    EXPECT_FALSE(e.Execute(ctx)) << text;
-    return e.LastError();
-  }
 };
 
 struct Case {

@@ -15,6 +15,7 @@
 #include "script/paramcollection.h"
 #include "script/scripthost.h"
 #include "script/sysfuncman.h"
+#include "functionrig.h"
 
 namespace qubo {
 namespace {
@@ -34,16 +35,10 @@ struct StackHost : TScriptHost {
   }
 };
 
-struct VarFunctions : ::testing::Test {
-  TParamCollection vars;
+struct VarFunctions : testkit::FunctionRig {
   StackHost host;
-  TSysFuncMan functions{vars, nullptr, &host};
-  TExprContext ctx;
 
-  VarFunctions() {
-    ctx.vars = &vars;
-    ctx.functions = &functions;
-    functions.SetContext(&ctx);
+  VarFunctions() : FunctionRig(&host) {
     for (const char* n : {"a", "n", "x"}) vars.AddNamed(PT_INT, n);
     vars.AddNamed(PT_STR, "s");
     vars.AddNamed(PT_FLOAT, "f");
@@ -68,23 +63,6 @@ struct VarFunctions : ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<TQuboParser> Compiled(const std::string& text) {
-    TBuildQuboParser compiler;
-    compiler.Compile(text);
-    auto e = std::make_unique<TQuboParser>();
-    e->LoadFromStored(compiler.ToStored());
-    return e;
-  }
-  std::string Eval(const std::string& text) {
-    auto e = Compiled(text);
-    EXPECT_TRUE(e->Execute(ctx)) << text << ": " << e->LastError();
-    return e->Result() != nullptr ? e->Result()->AsStr() : "<none>";
-  }
-  std::string Failure(const std::string& text) {
-    auto e = Compiled(text);
-    EXPECT_FALSE(e->Execute(ctx)) << text;
-    return e->LastError();
-  }
 };
 
 using Strings = std::vector<std::string>;
