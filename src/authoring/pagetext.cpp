@@ -515,16 +515,7 @@ class PageParser {
  public:
   TPageImage Parse(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
-    int lineNo = 0;
-    size_t at = 0;
-    while (at <= text.size()) {
-      size_t end = text.find('\n', at);
-      if (end == std::string_view::npos) end = text.size();
-      const std::string_view line = text.substr(at, end - at);
-      at = end + 1;
-      ++lineNo;
-      Line(line, lineNo);
-    }
+    textform::ForEachLine(text, [this](std::string_view line, int lineNo) { Line(line, lineNo); });
     if (!started_) throw QuboError("empty text: the first line is \"page VERSION\"");
     return Finish();
   }

@@ -370,16 +370,9 @@ std::string InstallToText(const TQuboInstallSet& s) {
 RecordText ParseRecordText(std::string_view text) {
   RecordText out;
   bool started = false;
-  int lineNo = 0;
-  size_t at = 0;
-  while (at <= text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    ++lineNo;
+  textform::ForEachLine(text, [&](std::string_view line, int lineNo) {
     std::vector<Token> tokens = Tokenize(line, lineNo);
-    if (tokens.empty()) continue;
+    if (tokens.empty()) return;
     if (tokens[0].quoted) LineError(lineNo, "a line starts with a key");
     LineReader r(std::move(tokens), lineNo);
     if (!started) {
@@ -398,14 +391,14 @@ RecordText ParseRecordText(std::string_view text) {
         r.Fail("the first line is \"project VERSION\" or \"install VERSION\"");
       }
       started = true;
-      continue;
+      return;
     }
     if (out.kind == RecordText::Kind::Project) {
       ProjectLine(r, out.project);
     } else {
       InstallLine(r, out.install);
     }
-  }
+  });
   if (!started) throw QuboError("empty text: the first line is \"project VERSION\" or \"install VERSION\"");
   return out;
 }

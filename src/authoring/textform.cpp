@@ -7,6 +7,18 @@
 
 namespace qubo::authoring::textform {
 
+void ForEachLine(std::string_view text, const std::function<void(std::string_view, int)>& each) {
+  int lineNo = 0;
+  size_t at = 0;
+  while (at <= text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    each(line, ++lineNo);
+  }
+}
+
 void LineError(int line, const std::string& what) { throw QuboError("line " + std::to_string(line) + ": " + what); }
 
 int HexValue(char c) {

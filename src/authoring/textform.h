@@ -2,6 +2,7 @@
 // Pieces shared by the text forms of records and pages: line errors, hexadecimal digits and
 // reals written either as decimal text or as their ten stored bytes.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,9 @@
 
 namespace qubo::authoring::textform {
 
+// Calls each(line, number) for every line of text (split at '\n', numbered from 1; a last
+// line without '\n' counts, so does an empty one after a final '\n').
+void ForEachLine(std::string_view text, const std::function<void(std::string_view, int)>& each);
 // QuboError "line N: what".
 [[noreturn]] void LineError(int line, const std::string& what);
 // 0..15, or -1 for a character that is no hexadecimal digit.
